@@ -1,0 +1,108 @@
+#include "system/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/wine_support.h"
+#include "system/unique_handle.h"
+
+namespace tenvik {
+namespace {
+
+using test::directoryExists;
+using test::fileExists;
+using test::readFileBytes;
+
+class FileSystem : public ::testing::Test {
+ protected:
+  void SetUp() override { root_ = test::makeScratchDirectory(L"fs"); }
+  void TearDown() override { test::deleteTree(root_); }
+  std::wstring at(const std::wstring& relative) const { return root_ + L"\\" + relative; }
+  std::wstring root_;
+};
+
+TEST_F(FileSystem, WriteFileCreatesEveryMissingLevelThenTheFile) {
+  const std::string content("a\0b\r\nc", 6);
+  ASSERT_TRUE(writeFile(at(L"one\\two\\three\\file.bin"), content));
+  EXPECT_EQ(readFileBytes(at(L"one\\two\\three\\file.bin")), content);
+}
+
+TEST_F(FileSystem, WriteFileReplacesALongerFileAndWritesEmptyFiles) {
+  ASSERT_TRUE(writeFile(at(L"f"), std::string(5000, 'x')));
+  ASSERT_TRUE(writeFile(at(L"f"), "short"));
+  EXPECT_EQ(readFileBytes(at(L"f")), "short");
+  ASSERT_TRUE(writeFile(at(L"f"), ""));
+  EXPECT_TRUE(fileExists(at(L"f")));
+  EXPECT_EQ(readFileBytes(at(L"f")), "");
+}
+
+TEST_F(FileSystem, WriteFileWritesContentsLargerThanOnePieceWhole) {
+  std::string content(20 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 2654435761u >> 24);
+  ASSERT_TRUE(writeFile(at(L"big"), content));
+  EXPECT_EQ(readFileBytes(at(L"big")), content);
+}
+
+TEST_F(FileSystem, WriteFileFailsWhileTheFileIsHeldOpen) {
+  ASSERT_TRUE(writeFile(at(L"held"), "before"));
+  UniqueFileHandle holder(CreateFileW(at(L"held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  EXPECT_FALSE(writeFile(at(L"held"), "after"));
+  holder.reset();
+  EXPECT_EQ(readFileBytes(at(L"held")), "before");
+  EXPECT_EQ(test::listFilesRecursive(root_), std::vector<std::wstring>{L"held"});
+}
+
+TEST_F(FileSystem, WriteFileFailsForAnInvalidName) {
+  EXPECT_FALSE(writeFile(at(L"bad|name"), "x"));
+  EXPECT_TRUE(test::listFilesRecursive(root_).empty());
+}
+
+TEST_F(FileSystem, CreateDirectoriesReportsOnlyWhatItCreated) {
+  EXPECT_FALSE(createDirectories(L""));
+  EXPECT_TRUE(createDirectories(at(L"a\\b\\c")));
+  EXPECT_TRUE(directoryExists(at(L"a\\b\\c")));
+  EXPECT_FALSE(createDirectories(at(L"a\\b\\c")));  // already there
+  EXPECT_FALSE(createDirectories(root_));
+}
+
+TEST_F(FileSystem, CreateDirectoriesOnAMissingDriveCreatesNothing) {
+  const DWORD drives = GetLogicalDrives();
+  wchar_t letter = L'Y';
+  while (letter > L'D' && (drives & (1u << (letter - L'A')))) --letter;
+  ASSERT_FALSE(drives & (1u << (letter - L'A'))) << "no free drive letter";
+  const std::wstring path = std::wstring(1, letter) + L":\\tenvik\\a\\b";
+  EXPECT_FALSE(createDirectories(path));
+  EXPECT_FALSE(directoryExists(path));
+}
+
+TEST_F(FileSystem, RemoveThenCreateLeavesAnEmptyDirectory) {
+  const std::wstring work = at(L"Tenvik\\Setup.tmp");
+  // Not there yet.
+  EXPECT_FALSE(removeDirectory(work));
+  EXPECT_TRUE(createDirectories(work));
+  // A stale tree with a read-only file from an earlier run.
+  ASSERT_TRUE(writeFile(work + L"\\stale\\deep\\old.dll", "old"));
+  ASSERT_TRUE(SetFileAttributesW((work + L"\\stale\\deep\\old.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(removeDirectory(work));
+  EXPECT_FALSE(directoryExists(work));
+  EXPECT_TRUE(createDirectories(work));
+  EXPECT_TRUE(test::listFilesRecursive(work).empty());
+  EXPECT_TRUE(directoryExists(at(L"Tenvik")));
+}
+
+TEST_F(FileSystem, RemoveDirectoryReportsAFileThatStaysHeldOpen) {
+  const std::wstring work = at(L"work");
+  ASSERT_TRUE(writeFile(work + L"\\held.txt", "x"));
+  UniqueFileHandle holder(
+      CreateFileW((work + L"\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  EXPECT_FALSE(removeDirectory(work));  // gives up after its retries, shows nothing
+  holder.reset();
+  EXPECT_TRUE(removeDirectory(work));
+  EXPECT_FALSE(directoryExists(work));
+}
+
+}  // namespace
+}  // namespace tenvik
