@@ -1,0 +1,116 @@
+#include "launcher/launch_sequence.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+#include <shellapi.h>
+
+#include <exception>
+
+#include "build_settings.h"
+#include "launcher/command_line.h"
+#include "launcher/windows_environment.h"
+#include "package/extract_package.h"
+#include "package/payload_resource.h"
+#include "runtime/runtime_install.h"
+#include "runtime/runtime_platform.h"
+#include "runtime/runtime_probe.h"
+#include "system/file_system.h"
+#include "system/path.h"
+#include "system/unique_handle.h"
+
+namespace tenvik {
+namespace {
+
+constexpr int kAppStartingCursor = 32650;  // IDC_APPSTARTING
+
+std::wstring workDirectoryIn(const std::wstring& programData) {
+  return joinPath(joinPath(programData, settings::kProduct), L"Setup.tmp");
+}
+
+// Where dotnet.exe lives. Runtime-only installs may leave no InstallLocation;
+// they put the host in the default directory of the architecture, and a bare
+// "dotnet.exe" must never reach the shell, which would search the current
+// directory and the PATH for it on behalf of an elevated process.
+std::wstring runtimeDirectory(bool wow64) {
+  std::wstring location =
+      readInstallLocation(wow64 ? runtime::kInstallKeyX64 : runtime::kInstallKeyX86);
+  if (!location.empty()) return location;
+  // FOLDERID_ProgramFiles would give the x86 folder to this 32-bit process.
+  const std::wstring programFiles = knownFolderPath(wow64 ? FOLDERID_ProgramFilesX64 : FOLDERID_ProgramFiles);
+  if (programFiles.empty()) return std::wstring();
+  return joinPath(programFiles, L"dotnet");
+}
+
+// Starts the runtime host hidden and waits for it. kExitHostNotStarted when
+// the shell did not give us a process.
+int runHost(const std::wstring& hostPath, const std::wstring& parameters, const std::wstring& workDirectory,
+            bool silent) {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST;
+  // Unattended, nobody could answer the shell's own error box.
+  if (silent) info.fMask |= SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = hostPath.c_str();
+  info.lpParameters = parameters.c_str();
+  info.lpDirectory = workDirectory.empty() ? nullptr : workDirectory.c_str();
+  info.nShow = SW_HIDE;
+  ShellExecuteExW(&info);
+  UniqueKernelHandle process(info.hProcess);
+  if (!process) return kExitHostNotStarted;
+  WaitForSingleObject(process.get(), INFINITE);
+  DWORD exitCode = static_cast<DWORD>(kExitHostNotStarted);
+  GetExitCodeProcess(process.get(), &exitCode);
+  return static_cast<int>(exitCode);
+}
+
+// Unpacks the payload; the launch target, or empty when there is none. A
+// failed text conversion ends the run like a package without entries.
+std::wstring unpackPayload(const std::wstring& workDirectory) {
+  const std::wstring packagePath = joinPath(workDirectory, L".package");
+  writePayload(packagePath);
+  try {
+    return extractPackage(packagePath, workDirectory);
+  } catch (const std::exception&) {
+    return std::wstring();
+  }
+}
+
+}  // namespace
+
+int runLaunchSequence(const std::wstring& commandLine) {
+  restrictDllSearchToSystem();
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(kAppStartingCursor)));
+
+  const bool silent = commandLineAsksSilent(commandLine) || windowStationIsInvisible();
+  const bool wow64 = isWow64();
+
+  const bool runtimeReady = wow64 ? ensureRuntimeX64(silent) : ensureRuntimeX86(silent);
+  if (!runtimeReady) {
+    if (!silent) {
+      const std::wstring message = prerequisiteFailureMessage(runtime::kManualDownloadPage);
+      MessageBoxW(nullptr, message.c_str(), L"Error", MB_OK);
+    }
+    return kExitPrerequisiteFailed;
+  }
+
+  const std::wstring programData = knownFolderPath(FOLDERID_ProgramData);
+  if (programData.empty()) return kExitHostNotStarted;
+  const std::wstring workDirectory = workDirectoryIn(programData);
+  removeDirectory(workDirectory);
+  createDirectories(workDirectory);
+
+  int exitCode = kExitHostNotStarted;
+  const std::wstring launchTarget = unpackPayload(workDirectory);
+  if (!launchTarget.empty()) {
+    const std::wstring directory = runtimeDirectory(wow64);
+    if (!directory.empty()) {
+      exitCode = runHost(joinPath(directory, runtime::kHostExecutable),
+                         hostParameters(launchTarget, commandLine), workDirectory, silent);
+    }
+  }
+  removeDirectory(workDirectory);
+  return exitCode;
+}
+
+}  // namespace tenvik

@@ -1,0 +1,22 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace tenvik {
+
+// True when the framework key (below HKEY_LOCAL_MACHINE) exists and one of its
+// value names is a version 6 runtime.
+bool isRuntimeInstalled(const std::wstring& frameworkKey);
+
+// One call of the string-value protocol on an open key: buffer may be null;
+// count is the buffer's capacity in units on entry and the value's length in
+// units on return. Returns 0, the platform's error code, or ERROR_INVALID_DATA
+// for a value that is not a terminated REG_SZ/REG_EXPAND_SZ string.
+LONG readRegistryString(HKEY key, const wchar_t* valueName, wchar_t* buffer, DWORD& count);
+
+// InstallLocation of the install key (below HKEY_LOCAL_MACHINE), read by the
+// two-call protocol; empty on any failure.
+std::wstring readInstallLocation(const std::wstring& installKey);
+
+}  // namespace tenvik
