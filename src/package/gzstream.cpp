@@ -1,0 +1,76 @@
+#include "package/gzstream.h"
+
+#include <cstring>
+
+namespace tenvik {
+
+gzstreambuf::gzstreambuf() {
+  setg(buffer_ + putbackSize, buffer_ + putbackSize, buffer_ + putbackSize);
+  // No put area: a put area over the buffer would let sputc succeed without
+  // ever reaching overflow and scribble over the putback bytes.
+  setp(nullptr, nullptr);
+}
+
+gzstreambuf::~gzstreambuf() { close(); }
+
+gzstreambuf* gzstreambuf::open(const char* path, std::ios_base::openmode mode) {
+  if (opened_) return nullptr;
+  mode_ = mode;
+  file_ = gzopen(path, "rb");
+  if (file_ == nullptr) return nullptr;
+  opened_ = true;
+  return this;
+}
+
+gzstreambuf* gzstreambuf::close() {
+  if (!opened_) return nullptr;
+  sync();
+  opened_ = false;
+  gzclose(file_);
+  file_ = nullptr;
+  return this;
+}
+
+gzstreambuf::int_type gzstreambuf::underflow() {
+  if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+  if (!(mode_ & std::ios_base::in) || !opened_) return traits_type::eof();
+
+  // Keep the last few bytes read in front of the new data, so that unget and
+  // putback still work right after a refill.
+  int kept = static_cast<int>(gptr() - eback());
+  if (kept > putbackSize) kept = putbackSize;
+  std::memmove(buffer_ + (putbackSize - kept), gptr() - kept, static_cast<size_t>(kept));
+
+  const int got = gzread(file_, buffer_ + putbackSize, bufferSize - putbackSize);
+  // zlib reports a damaged member or a failed trailer check as -1 and the end
+  // of the data as 0: both end the stream here.
+  if (got <= 0) return traits_type::eof();
+
+  setg(buffer_ + (putbackSize - kept), buffer_ + putbackSize, buffer_ + putbackSize + got);
+  return traits_type::to_int_type(*gptr());
+}
+
+gzstreambuf::int_type gzstreambuf::overflow(int_type) {
+  // zlib is only ever asked to open files for reading ("rb"), so there is
+  // nowhere a written byte could go.
+  return traits_type::eof();
+}
+
+// Nothing can ever be put, so there is never anything to flush.
+int gzstreambuf::sync() { return 0; }
+
+gzstreambase::gzstreambase(const char* path, std::ios_base::openmode mode) {
+  init(&buffer_);
+  if (buffer_.open(path, mode | std::ios_base::in) == nullptr) setstate(std::ios_base::badbit);
+}
+
+gzstreambase::~gzstreambase() { buffer_.close(); }
+
+igzstream::igzstream(const char* path)
+    : gzstreambase(path, std::ios_base::in), std::istream(&buffer_) {
+  // Building the istream part re-initialises the shared state to good, which
+  // would hide a failed open from the reader.
+  if (!buffer_.is_open()) setstate(std::ios_base::badbit);
+}
+
+}  // namespace tenvik

@@ -1,0 +1,72 @@
+#pragma once
+// An input stream whose bytes are the decompressed content of a gzip file.
+// zlib's gz reading interface does the file access, header parsing, inflate
+// and the CRC-32 and length check of each member's trailer; these classes put
+// it behind the standard stream operations. Data that is not gzip passes
+// through unchanged, and members stored one after another read as one stream.
+// A damaged or truncated file simply ends the stream early: the reader sees
+// end-of-file (and failbit after a short read), never an exception.
+
+#include <zlib.h>
+
+#include <ios>
+#include <istream>
+#include <streambuf>
+
+namespace tenvik {
+
+class gzstreambuf : public std::streambuf {
+ public:
+  gzstreambuf();
+  ~gzstreambuf() override;
+
+  gzstreambuf(const gzstreambuf&) = delete;
+  gzstreambuf& operator=(const gzstreambuf&) = delete;
+
+  // Opens path (narrow text, passed to zlib as it is) for reading. Returns
+  // this, or null when the buffer is already open or zlib cannot open it.
+  gzstreambuf* open(const char* path, std::ios_base::openmode mode);
+  // Returns this, or null when nothing was open.
+  gzstreambuf* close();
+  bool is_open() const { return opened_; }
+
+ protected:
+  int_type overflow(int_type c) override;
+  int_type underflow() override;
+  int sync() override;
+
+ private:
+  static constexpr int putbackSize = 4;
+  static constexpr int bufferSize = 303;  // putback area + one refill
+
+  gzFile file_ = nullptr;
+  char buffer_[bufferSize];
+  bool opened_ = false;
+  std::ios_base::openmode mode_ = std::ios_base::openmode();
+};
+
+// Owns the stream buffer, so that it is built before the stream that reads
+// from it and closed before that stream is gone.
+class gzstreambase : virtual public std::ios {
+ public:
+  // Opens path; a failed open sets badbit.
+  gzstreambase(const char* path, std::ios_base::openmode mode);
+  ~gzstreambase() override;
+
+  gzstreambuf* rdbuf() { return &buffer_; }
+
+ protected:
+  gzstreambuf buffer_;
+};
+
+// The file is opened by the constructor and closed by the destructor. A file
+// that cannot be opened leaves the stream bad, so the first peek or read
+// reports end-of-file without touching zlib.
+class igzstream : public gzstreambase, public std::istream {
+ public:
+  explicit igzstream(const char* path);
+
+  gzstreambuf* rdbuf() { return gzstreambase::rdbuf(); }
+};
+
+}  // namespace tenvik
