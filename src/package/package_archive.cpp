@@ -1,0 +1,69 @@
+#include "package/package_archive.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "package/entry_name.h"
+
+namespace tenvik {
+namespace {
+
+// Data is taken in pieces of this size, so a declared length is never turned
+// into an allocation before the bytes behind it have arrived.
+constexpr std::size_t readChunk = 64 * 1024;
+
+bool readExactly(std::istream& in, std::uint32_t count, std::string& out) {
+  out.clear();
+  std::size_t left = count;
+  while (left > 0) {
+    const std::size_t piece = std::min(left, readChunk);
+    const std::size_t have = out.size();
+    out.resize(have + piece);
+    in.read(&out[have], static_cast<std::streamsize>(piece));
+    if (static_cast<std::size_t>(in.gcount()) != piece) return false;
+    left -= piece;
+  }
+  return true;
+}
+
+std::optional<std::uint32_t> readLength(std::istream& in) {
+  unsigned char bytes[4];
+  in.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+  if (in.gcount() != static_cast<std::streamsize>(sizeof bytes)) return std::nullopt;
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+}  // namespace
+
+std::optional<PackageEntry> readEntry(std::istream& archive) {
+  PackageEntry entry;
+  const auto nameLength = readLength(archive);
+  if (!nameLength || !readExactly(archive, *nameLength, entry.name)) return std::nullopt;
+  const auto dataLength = readLength(archive);
+  if (!dataLength || !readExactly(archive, *dataLength, entry.data)) return std::nullopt;
+
+  entry.name.resize(std::min(entry.name.size(), entry.name.find('\0')));
+  std::replace(entry.name.begin(), entry.name.end(), '/', '\\');
+  return entry;
+}
+
+std::optional<std::string> extractEntries(
+    std::istream& archive, const std::function<void(const PackageEntry&)>& store) {
+  std::optional<std::string> launchTarget;
+  bool first = true;
+  while (!archive.eof()) {
+    // The archive has no trailer: data that runs out exactly between two
+    // entries is its regular end. A bad stream (no file) ends here as well.
+    if (archive.peek() == std::istream::traits_type::eof()) break;
+    auto entry = readEntry(archive);
+    if (!entry) break;
+    const bool safe = isSafeEntryName(entry->name);
+    if (first && safe) launchTarget = entry->name;
+    first = false;
+    if (safe) store(*entry);
+  }
+  return launchTarget;
+}
+
+}  // namespace tenvik

@@ -1,0 +1,39 @@
+#pragma once
+// The package archive: the decompressed package file is nothing but package
+// entries one after another, each a 32-bit little-endian name length, the
+// UTF-8 name with "/" between directories, a 32-bit little-endian data
+// length, and the data. No header, count or trailer; the gzip trailer's check
+// is the only integrity check there is.
+
+#include <functional>
+#include <istream>
+#include <optional>
+#include <string>
+
+namespace tenvik {
+
+struct PackageEntry {
+  // UTF-8 bytes with every "/" turned into "\" and cut at the first zero
+  // byte: ready to be converted and joined to a Windows directory path.
+  std::string name;
+  std::string data;
+};
+
+// Reads the entry that starts at the stream's position. Returns nothing when
+// the data ends (or the stream fails) anywhere inside the entry: a cut-short
+// entry has no trustworthy content, and no length that was not read whole is
+// acted upon. Memory grows only with the bytes that actually arrive, so a
+// damaged length field runs into the end of the data instead of into a huge
+// allocation.
+std::optional<PackageEntry> readEntry(std::istream& archive);
+
+// Reads entries until the archive ends and hands every entry whose name
+// passes isSafeEntryName to store, in archive order. An entry cut short by
+// the end of the data ends the pass without being stored. Returns the name of
+// the first entry, the launch target, when there was one and it was safe;
+// an unsafe first entry leaves the run without a launch target even though
+// later safe entries are still stored.
+std::optional<std::string> extractEntries(
+    std::istream& archive, const std::function<void(const PackageEntry&)>& store);
+
+}  // namespace tenvik
