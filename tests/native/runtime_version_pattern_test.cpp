@@ -1,0 +1,75 @@
+#include "runtime/version_pattern.h"
+
+#include <gtest/gtest.h>
+
+namespace tenvik {
+namespace {
+
+struct PatternCase {
+  std::wstring name;
+  bool matches;
+};
+
+void expectAll(const std::vector<PatternCase>& cases) {
+  for (const auto& c : cases) {
+    std::wstring shown;
+    for (wchar_t unit : c.name) shown += unit < 0x20 ? L'?' : unit;
+    EXPECT_EQ(matchesVersionPattern(c.name), c.matches) << "name: " << shown << " (" << c.name.size() << " units)";
+  }
+}
+
+TEST(VersionPattern, RuntimeVersions) {
+  expectAll({
+      {L"6.0.0", true},
+      {L"6.0.25", true},
+      {L"6.0.36", true},
+      {L"6.0.0-preview.7.21377.19", true},
+      {L"5.0.17", false},
+      {L"7.0.5", false},
+      {L"8.0.0", false},
+      {L"16.0.1", false},
+      {L"26.0", false},
+  });
+}
+
+TEST(VersionPattern, DotIsAnyUnitNotAFullStop) {
+  expectAll({
+      {L"60.1", true},
+      {L"6x", true},
+      {L"66", true},
+      {L"6 ", true},
+      {L"6\t", true},
+      {std::wstring(L"6\0", 2), true},
+      {L"6\u2028", true},
+      {L"6\u00e9", true},
+  });
+}
+
+TEST(VersionPattern, NeedsOneMoreUnitThatEndsNoLine) {
+  expectAll({
+      {L"", false},
+      {L"6", false},
+      {L"6\n", false},
+      {L"6\r", false},
+      {L"6\r\n", false},
+      {L".6", false},
+      {L" 6.0.25", false},
+      {L"v6.0.25", false},
+  });
+}
+
+TEST(VersionPattern, LineStartAfterLineFeedOnly) {
+  expectAll({
+      {L"5.0\n6.0", true},
+      {L"\n6.", true},
+      {L"x\n\n6.0", true},
+      {L"5.0\r6.0", false},  // a carriage return starts no line here
+      {L"5.0\n6", false},
+      {L"5.0\n6\n", false},
+      {L"5.0\n 6.0", false},
+      {L"5.0 6.0", false},
+  });
+}
+
+}  // namespace
+}  // namespace tenvik
