@@ -43,7 +43,7 @@ bool isWow64() {
   return wow64 != FALSE;
 }
 
-std::wstring knownFolderPath(const KNOWNFOLDERID& folder) {
+std::wstring knownFolderPath(const GUID& folder) {
   wchar_t* raw = nullptr;
   const HRESULT result = SHGetKnownFolderPath(folder, 0, nullptr, &raw);
   // The shell hands over its string even on some failures; it is ours to free.

@@ -22,6 +22,6 @@ bool windowStationIsInvisible();
 bool isWow64();
 
 // A known folder's path; empty when the shell cannot tell.
-std::wstring knownFolderPath(const KNOWNFOLDERID& folder);
+std::wstring knownFolderPath(const GUID& folder);
 
 }  // namespace tenvik

@@ -4,6 +4,7 @@
 // failure code taken after a scope ends is still the one that failed.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 

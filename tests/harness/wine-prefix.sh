@@ -12,7 +12,9 @@ case "$action" in
   up)
     wineserver -k >/dev/null 2>&1 </dev/null || true
     rm -rf "$WINEPREFIX"
-    sh -c 'exec </dev/null >/dev/null 2>&1; wineboot -i && wineserver -p && wine cmd /c exit 0'
+    mkdir -p "$WINEPREFIX"
+    # The persistent server first: every later program start then finds it up.
+    sh -c 'exec </dev/null >/dev/null 2>&1; wineserver -p && wineboot -i && wine cmd /c exit 0'
     test -d "$WINEPREFIX/drive_c/windows"
     ;;
   down)

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs every test: the portable code natively under AddressSanitizer and
+# UBSan, then the Windows build under Wine (unit tests of the Win32 edge and
+# end-to-end runs of Setup.exe against a loopback download server).
+# Installs what it needs first. Build trees: build/native, build/windows.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh || exit 1
+
+jobs=$(nproc 2>/dev/null || echo 2)
+failed=0
+
+echo "== native tests (ASan + UBSan)"
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTENVIK_SANITIZE=ON >/dev/null &&
+  cmake --build build/native -j"$jobs" &&
+  ctest --test-dir build/native --output-on-failure -j"$jobs" || failed=1
+
+echo "== Windows tests under Wine"
+cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DTENVIK_DOWNLOAD_BASE=http://127.0.0.1:18080 >/dev/null &&
+  cmake --build build/windows -j"$jobs" &&
+  ctest --test-dir build/windows --output-on-failure || failed=1
+
+if [ "$failed" -ne 0 ]; then
+  echo "test.sh: some tests failed" >&2
+  exit 1
+fi
+echo "test.sh: all tests passed"
