@@ -1,0 +1,166 @@
+#include "package/package_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tenvik {
+namespace {
+
+std::string le32(std::uint32_t value) {
+  std::string bytes;
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+std::string entry(const std::string& name, const std::string& data) {
+  return le32(static_cast<std::uint32_t>(name.size())) + name +
+         le32(static_cast<std::uint32_t>(data.size())) + data;
+}
+
+struct Extracted {
+  std::optional<std::string> launchTarget;
+  std::vector<PackageEntry> stored;
+};
+
+Extracted extract(const std::string& archive) {
+  std::istringstream in(archive);
+  Extracted result;
+  result.launchTarget =
+      extractEntries(in, [&](const PackageEntry& e) { result.stored.push_back(e); });
+  return result;
+}
+
+std::vector<std::string> namesOf(const Extracted& result) {
+  std::vector<std::string> names;
+  for (const auto& e : result.stored) names.push_back(e.name);
+  return names;
+}
+
+TEST(ReadEntry, DecodesLittleEndianLengthsAndSeparators) {
+  const std::string data(300, '\x7f');
+  std::istringstream in(entry("a/b/c.dll", data) + entry("next", "x"));
+  const auto first = readEntry(in);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->name, "a\\b\\c.dll");
+  EXPECT_EQ(first->data, data);
+  const auto second = readEntry(in);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->name, "next");
+  EXPECT_EQ(second->data, "x");
+}
+
+TEST(ReadEntry, KeepsZeroBytesInDataButCutsTheNameAtOne) {
+  const std::string data("\0\0zero\0", 7);
+  std::istringstream in(entry(std::string("short\0../../evil", 16), data) + entry("after", ""));
+  const auto first = readEntry(in);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->name, "short");
+  EXPECT_EQ(first->data, data);
+  // The full declared name length was consumed, so the next entry lines up.
+  const auto second = readEntry(in);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->name, "after");
+}
+
+TEST(ReadEntry, ReportsAnEntryCutShortAnywhere) {
+  const std::string whole = entry("dir/file.bin", std::string(70000, 'd'));
+  // Every field boundary and points inside each field, including inside the
+  // data beyond the first read chunk.
+  for (const size_t keep : {1u, 3u, 4u, 8u, 16u, 17u, 19u, 20u, 21u, 65000u, 70000u, 70019u}) {
+    std::istringstream in(whole.substr(0, keep));
+    EXPECT_FALSE(readEntry(in)) << "kept " << keep;
+  }
+  std::istringstream in(whole);
+  EXPECT_TRUE(readEntry(in));
+}
+
+TEST(ReadEntry, HugeDeclaredLengthsRunIntoTheEndOfTheData) {
+  // 4 GiB - 1 declared, a few bytes present: the reader must neither allocate
+  // the declared size nor treat what arrived as the entry.
+  for (const std::string& archive :
+       {le32(0xFFFFFFFF) + "abc", entry("big", "") .substr(0, 7) + le32(0xFFFFFFFF) + "xyz"}) {
+    std::istringstream in(archive);
+    EXPECT_FALSE(readEntry(in));
+  }
+}
+
+TEST(ExtractEntries, StoresEveryEntryInOrderAndNamesTheFirst) {
+  const auto result = extract(entry("Main.dll", "main") + entry("de/Res.dll", "res") +
+                              entry("empty.txt", "") + entry("Main.dll", "again"));
+  ASSERT_TRUE(result.launchTarget);
+  EXPECT_EQ(*result.launchTarget, "Main.dll");
+  EXPECT_EQ(namesOf(result),
+            (std::vector<std::string>{"Main.dll", "de\\Res.dll", "empty.txt", "Main.dll"}));
+  EXPECT_EQ(result.stored[2].data, "");
+  EXPECT_EQ(result.stored[3].data, "again");  // written last, so it wins on disk
+}
+
+TEST(ExtractEntries, EmptyArchiveHasNoLaunchTarget) {
+  const auto result = extract("");
+  EXPECT_FALSE(result.launchTarget);
+  EXPECT_TRUE(result.stored.empty());
+}
+
+TEST(ExtractEntries, UnsafeNamesAreSkipped) {
+  struct Case {
+    std::string archive;
+    bool hasLaunchTarget;
+    std::vector<std::string> stored;
+  };
+  const Case cases[] = {
+      {entry("../evil.dll", "x") + entry("ok.dll", "y"), false, {"ok.dll"}},
+      {entry("C:/evil.dll", "x"), false, {}},
+      {entry("/abs", "x") + entry("a/../../b", "z") + entry("fine/c", "c"), false, {"fine\\c"}},
+      {entry("Main.dll", "m") + entry("../../x", "x") + entry("\\\\srv\\s", "s") +
+           entry("sub/x", "y"),
+       true,
+       {"Main.dll", "sub\\x"}},
+      {entry("", "nameless") + entry("later.dll", "l"), false, {"later.dll"}},
+      {entry(std::string("\0hidden", 7), "z") + entry("b", "b"), false, {"b"}},
+  };
+  for (const auto& c : cases) {
+    const auto result = extract(c.archive);
+    EXPECT_EQ(result.launchTarget.has_value(), c.hasLaunchTarget);
+    EXPECT_EQ(namesOf(result), c.stored);
+  }
+}
+
+TEST(ExtractEntries, TruncationKeepsWhatCameBeforeAndDropsTheCutEntry) {
+  const std::string first = entry("Main.dll", "main");
+  const std::string second = entry("second.bin", std::string(5000, 's'));
+  for (size_t cut = 1; cut < second.size(); cut += 7) {
+    const auto result = extract(first + second.substr(0, cut));
+    ASSERT_TRUE(result.launchTarget) << "cut " << cut;
+    EXPECT_EQ(namesOf(result), std::vector<std::string>{"Main.dll"}) << "cut " << cut;
+  }
+}
+
+TEST(ExtractEntries, ArchiveCutInsideTheFirstEntryHasNoLaunchTarget) {
+  const std::string only = entry("Main.dll", "main");
+  for (size_t cut = 1; cut < only.size(); ++cut) {
+    const auto result = extract(only.substr(0, cut));
+    EXPECT_FALSE(result.launchTarget) << "cut " << cut;
+    EXPECT_TRUE(result.stored.empty()) << "cut " << cut;
+  }
+}
+
+TEST(ExtractEntries, HugeDeclaredLengthEndsCleanlyAfterEarlierEntries) {
+  const auto result = extract(entry("Main.dll", "m") + le32(5) + "liar." + le32(0xFFFFFFF0) + "x");
+  ASSERT_TRUE(result.launchTarget);
+  EXPECT_EQ(namesOf(result), std::vector<std::string>{"Main.dll"});
+}
+
+TEST(ExtractEntries, StopsOnAStreamThatCannotBeRead) {
+  std::istringstream in(entry("Main.dll", "m"));
+  in.setstate(std::ios::badbit);
+  int stored = 0;
+  EXPECT_FALSE(extractEntries(in, [&](const PackageEntry&) { ++stored; }));
+  EXPECT_EQ(stored, 0);
+}
+
+}  // namespace
+}  // namespace tenvik
