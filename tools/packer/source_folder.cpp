@@ -38,6 +38,9 @@ fs::path linkTarget(const fs::path& link, const fs::path& canonicalFolder, const
   std::error_code error;
   const fs::path target = fs::canonical(link, error);
   if (error) throw PackError("The link " + quoted(name) + " points to nothing");
+  if (fs::is_directory(target)) {
+    throw PackError("The link " + quoted(name) + " points to a directory; such links are not followed");
+  }
   if (!isInside(target, canonicalFolder)) {
     throw PackError("The link " + quoted(name) + " points outside the folder");
   }
