@@ -1,0 +1,72 @@
+#include "runtime/runtime_install.h"
+
+#include <windows.h>
+
+#include "build_settings.h"
+#include "download/download_file.h"
+#include "runtime/runtime_platform.h"
+#include "runtime/runtime_probe.h"
+#include "runtime/runtime_steps.h"
+#include "runtime/sized_text.h"
+#include "system/file_system.h"
+#include "system/path.h"
+#include "system/process_runner.h"
+#include "system/unique_handle.h"
+
+namespace tenvik {
+namespace {
+
+// The user's temporary directory with its trailing backslash, also when it is
+// longer than MAX_PATH; empty when the platform has none to give.
+std::wstring temporaryDirectory() {
+  return readSizedText([](unsigned long capacity, wchar_t* buffer) { return GetTempPathW(capacity, buffer); },
+                       MAX_PATH + 1);
+}
+
+bool ensureRuntimeFor(bool x64, bool silent) {
+  for (const RuntimeStep& step : runtimeSteps(x64)) {
+    if (ensureRuntime(step.frameworkKey, installerAddress(settings::kDownloadBase, step.installerPath), silent)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ensureRuntimeX64(bool silent) { return ensureRuntimeFor(true, silent); }
+
+bool ensureRuntimeX86(bool silent) { return ensureRuntimeFor(false, silent); }
+
+bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent) {
+  if (isRuntimeInstalled(frameworkKey)) return true;
+  installRuntime(installerUrl, installerSwitches(silent));
+  // Only the registry tells: installers also end non-zero after a success
+  // that merely asks for a restart.
+  return isRuntimeInstalled(frameworkKey);
+}
+
+void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments) {
+  const std::string installer = downloadFile(installerUrl);
+
+  const std::wstring directory = temporaryDirectory();
+  // Without a directory the file name alone would land in whatever the
+  // current directory happens to be; better to install nothing.
+  if (directory.empty()) return;
+
+  const std::wstring installerPath = joinPath(directory, runtime::kInstallerFileName);
+  // A failed download is written too, as an empty file: it cannot start, and
+  // it replaces any installer left behind by an interrupted run.
+  writeFile(installerPath, installer);
+
+  UniqueKernelHandle process(runProcess(installerPath, arguments, directory));
+  if (process) {
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.get(), &exitCode);
+  }
+  process.reset();
+  DeleteFileW(installerPath.c_str());
+}
+
+}  // namespace tenvik
