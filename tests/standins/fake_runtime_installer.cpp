@@ -1,0 +1,122 @@
+// Stand-in for the .NET runtime installer that Setup.exe downloads and runs.
+// A test serves this program's bytes as the download; it records how it was
+// started, registers a version 6 runtime as told, and exits with a chosen code.
+//
+//   TENVIK_FAKE_INSTALLER_REPORT     Windows path of a report file; one block is
+//                                    appended per run (UTF-8)
+//   TENVIK_FAKE_INSTALLER_REGISTER   framework keys below HKEY_LOCAL_MACHINE,
+//                                    separated by ';', to register a runtime
+//                                    under; "none" or unset: register nothing
+//   TENVIK_FAKE_INSTALLER_REGISTER_RUN<n>
+//                                    the same for the n-th run (1, 2, ...) only,
+//                                    counted from the blocks already in the
+//                                    report; wins over the above when set
+//   TENVIK_FAKE_INSTALLER_VERSION    value name to register; default 6.0.36
+//   TENVIK_FAKE_INSTALLER_LOCATION   when set, InstallLocation (REG_SZ) of the
+//                                    install key above each framework key's
+//                                    "\sharedfx\"
+//   TENVIK_FAKE_INSTALLER_SLEEP_MS   wait this long before registering; default 0
+//   TENVIK_FAKE_INSTALLER_EXIT       exit code, decimal (may be negative) or
+//                                    0x-hex; default 0
+//
+// Keys are written by the path the bootstrapper opens, so both 32-bit programs
+// see the same redirection. A path that names SOFTWARE\WOW6432Node itself is
+// written in the 64-bit view: Wine would otherwise create it one level deeper
+// (WOW6432Node\WOW6432Node) than a 32-bit program opens it, there and on
+// Windows alike.
+//
+// Report block:
+//   run
+//   command=<GetCommandLineW, whole>
+//   directory=<current directory>
+//   module=<own file name>
+//   registered=<framework keys registered, ';'-separated; empty for none>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "standin_report.h"
+
+namespace {
+
+std::vector<std::wstring> split(const std::wstring& text, wchar_t separator) {
+  std::vector<std::wstring> parts;
+  std::wstring::size_type start = 0;
+  while (start <= text.size()) {
+    const auto end = text.find(separator, start);
+    const std::wstring part = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    if (!part.empty()) parts.push_back(part);
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+int runsRecorded(const std::wstring& reportPath) {
+  const std::string report = standin::readAll(reportPath);
+  int runs = 0;
+  std::string::size_type line = 0;
+  while (line < report.size()) {
+    const auto end = report.find('\n', line);
+    if (report.compare(line, (end == std::string::npos ? report.size() : end) - line, "run") == 0) ++runs;
+    if (end == std::string::npos) break;
+    line = end + 1;
+  }
+  return runs;
+}
+
+bool setValue(const std::wstring& keyPath, const std::wstring& name, DWORD type, const void* data, DWORD bytes) {
+  const REGSAM view = keyPath.rfind(L"SOFTWARE\\WOW6432Node\\", 0) == 0 ? KEY_WOW64_64KEY : 0;
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool ok = RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+bool registerRuntime(const std::wstring& frameworkKey, const std::wstring& version, const std::wstring& location) {
+  const DWORD present = 1;
+  if (!setValue(frameworkKey, version, REG_DWORD, &present, sizeof(present))) return false;
+  if (location.empty()) return true;
+  const auto sharedfx = frameworkKey.find(L"\\sharedfx\\");
+  if (sharedfx == std::wstring::npos) return false;
+  return setValue(frameworkKey.substr(0, sharedfx), L"InstallLocation", REG_SZ, location.c_str(),
+                  static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+int main() {
+  const std::wstring reportPath = standin::variable(L"TENVIK_FAKE_INSTALLER_REPORT");
+  const int run = runsRecorded(reportPath) + 1;
+
+  std::wstring keys = standin::variable((L"TENVIK_FAKE_INSTALLER_REGISTER_RUN" + std::to_wstring(run)).c_str());
+  if (keys.empty()) keys = standin::variable(L"TENVIK_FAKE_INSTALLER_REGISTER");
+  if (keys == L"none") keys.clear();
+  std::wstring version = standin::variable(L"TENVIK_FAKE_INSTALLER_VERSION");
+  if (version.empty()) version = L"6.0.36";
+  const std::wstring location = standin::variable(L"TENVIK_FAKE_INSTALLER_LOCATION");
+
+  const DWORD sleepMs = standin::exitCodeFrom(L"TENVIK_FAKE_INSTALLER_SLEEP_MS", 0);
+  if (sleepMs > 0) Sleep(sleepMs);
+
+  std::wstring registered;
+  for (const std::wstring& key : split(keys, L';')) {
+    if (!registerRuntime(key, version, location)) continue;
+    if (!registered.empty()) registered += L';';
+    registered += key;
+  }
+
+  wchar_t module[MAX_PATH * 4] = {};
+  GetModuleFileNameW(nullptr, module, MAX_PATH * 4);
+  standin::appendReport(reportPath, {{"command", GetCommandLineW()},
+                                     {"directory", standin::currentDirectory()},
+                                     {"module", module},
+                                     {"registered", registered}});
+  return static_cast<int>(standin::exitCodeFrom(L"TENVIK_FAKE_INSTALLER_EXIT", 0));
+}
