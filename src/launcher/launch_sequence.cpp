@@ -35,8 +35,7 @@ std::wstring runtimeDirectory(bool wow64) {
   std::wstring location =
       readInstallLocation(wow64 ? runtime::kInstallKeyX64 : runtime::kInstallKeyX86);
   if (!location.empty()) return location;
-  // FOLDERID_ProgramFiles would give the x86 folder to this 32-bit process.
-  const std::wstring programFiles = knownFolderPath(wow64 ? FOLDERID_ProgramFilesX64 : FOLDERID_ProgramFiles);
+  const std::wstring programFiles = nativeProgramFilesFolder(wow64);
   if (programFiles.empty()) return std::wstring();
   return joinPath(programFiles, L"dotnet");
 }

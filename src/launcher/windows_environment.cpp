@@ -43,6 +43,30 @@ bool isWow64() {
   return wow64 != FALSE;
 }
 
+std::wstring nativeProgramFilesFolder(bool wow64) {
+  if (!wow64) return knownFolderPath(FOLDERID_ProgramFiles);
+  // The shell refuses FOLDERID_ProgramFilesX64 to 32-bit processes and gives
+  // them the x86 folder for FOLDERID_ProgramFiles; the 64-bit registry view
+  // names the native one.
+  UniqueRegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  DWORD bytes = 0;
+  if (RegGetValueW(key.get(), nullptr, L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+      ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  std::wstring folder(bytes / sizeof(wchar_t) + 1, L'\0');
+  if (RegGetValueW(key.get(), nullptr, L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr, folder.data(), &bytes) !=
+      ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  folder.resize(wcsnlen(folder.c_str(), folder.size()));
+  return folder;
+}
+
 std::wstring knownFolderPath(const GUID& folder) {
   wchar_t* raw = nullptr;
   const HRESULT result = SHGetKnownFolderPath(folder, 0, nullptr, &raw);

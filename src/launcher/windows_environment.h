@@ -21,6 +21,10 @@ bool windowStationIsInvisible();
 // when IsWow64Process does not exist.
 bool isWow64();
 
+// The Program Files folder of the machine's own architecture (not the x86
+// one that a 32-bit process is shown on 64-bit Windows); empty when unknown.
+std::wstring nativeProgramFilesFolder(bool wow64);
+
 // A known folder's path; empty when the shell cannot tell.
 std::wstring knownFolderPath(const GUID& folder);
 

@@ -1,0 +1,44 @@
+#pragma once
+// A machine prepared for end-to-end runs of Setup.exe: a registered .NET 6
+// runtime whose dotnet.exe is the stand-in host, no work directory, and a
+// place for the host's report. Runs are made with runSetup; the host's
+// report is read back with hostReport.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/wine_support.h"
+
+namespace tenvik::test {
+
+struct HostReport {
+  bool present = false;      // false: the host never ran
+  std::string parameters;    // UTF-8, as the host received them after its name
+  std::string directory;
+  std::map<std::string, std::string> files;  // relative name -> "size|crc32"
+};
+
+class LaunchTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs exe with args and the host told to exit with hostExitCode.
+  RunResult runSetup(const std::wstring& exe, const std::wstring& args, long long hostExitCode = 0);
+  HostReport hostReport() const;
+
+  std::wstring workDirectory() const;  // ProgramData\Tenvik\Setup.tmp
+  std::wstring productDirectory() const;  // ProgramData\Tenvik
+
+  std::wstring scratch_;
+  std::wstring hostDirectory_;
+  std::wstring reportPath_;
+};
+
+// "size|crc32" of data, as the stand-in host reports a file.
+std::string fileSignature(const std::string& data);
+
+}  // namespace tenvik::test

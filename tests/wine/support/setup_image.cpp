@@ -1,0 +1,89 @@
+#include "support/setup_image.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "archive_writer.h"
+#include "bitmap_container.h"
+#include "support/wine_support.h"
+#include "system/unique_handle.h"
+
+namespace tenvik::test {
+namespace {
+
+constexpr WORD kPayloadId = 102;
+
+BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) {
+  reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
+  return TRUE;
+}
+
+std::vector<WORD> payloadLanguages(const std::wstring& exe) {
+  UniqueModule image(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  std::vector<WORD> languages;
+  if (image) {
+    EnumResourceLanguagesW(image.get(), RT_BITMAP, MAKEINTRESOURCEW(kPayloadId), collectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
+  }
+  return languages;
+}
+
+}  // namespace
+
+std::string packageArchive(const std::vector<PackageEntry>& entries) {
+  std::string archive;
+  for (const auto& [name, data] : entries) {
+    archive += packer::lengthField(static_cast<uint32_t>(name.size())) + name;
+    archive += packer::lengthField(static_cast<uint32_t>(data.size())) + data;
+  }
+  return archive;
+}
+
+std::string gzipMember(const std::string& data) {
+  z_stream stream = {};
+  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw std::runtime_error("deflateInit2 failed");
+  }
+  std::string out(deflateBound(&stream, data.size()) + 64, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int status = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  if (status != Z_STREAM_END) throw std::runtime_error("deflate failed");
+  return out;
+}
+
+std::string payloadResource(const std::string& payload) {
+  return packer::bitmapFile(payload).substr(packer::bitmapFileHeaderSize);
+}
+
+std::wstring setupWithResource(const std::wstring& dir, const std::string* resourceBytes) {
+  const std::wstring exe = dir + L"\\Setup.exe";
+  const std::wstring original =
+      buildPath(resourceBytes ? L"Setup.exe" : L"standins\\SetupWithoutPayload.exe");
+  if (!CopyFileW(original.c_str(), exe.c_str(), FALSE)) {
+    throw std::runtime_error("cannot copy Setup.exe");
+  }
+  const std::vector<WORD> languages = payloadLanguages(exe);
+  HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+  if (!update) throw std::runtime_error("BeginUpdateResourceW failed");
+  if (resourceBytes) {
+    // Replacing in the resource's own language keeps exactly one resource 102.
+    const WORD language = languages.empty() ? MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL) : languages.front();
+    UpdateResourceW(update, RT_BITMAP, MAKEINTRESOURCEW(kPayloadId), language,
+                    const_cast<char*>(resourceBytes->data()), static_cast<DWORD>(resourceBytes->size()));
+  }
+  if (!EndUpdateResourceW(update, FALSE)) throw std::runtime_error("EndUpdateResourceW failed");
+  return exe;
+}
+
+std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries) {
+  const std::string resource = payloadResource(gzipMember(packageArchive(entries)));
+  return setupWithResource(dir, &resource);
+}
+
+}  // namespace tenvik::test

@@ -1,0 +1,28 @@
+#pragma once
+// Copies of the built Setup.exe with another payload resource, made with the
+// platform's own resource updater: any package, a hand-made container, or
+// none at all, without building the program again.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tenvik::test {
+
+using PackageEntry = std::pair<std::string, std::string>;  // "/"-separated UTF-8 name, data
+
+// The package archive of entries, uncompressed, exactly in this order.
+std::string packageArchive(const std::vector<PackageEntry>& entries);
+// One gzip member holding data.
+std::string gzipMember(const std::string& data);
+// The payload resource (from the 40-byte information header on) that holds
+// payload, in a square 32-bit bitmap of the smallest side, as the packer makes it.
+std::string payloadResource(const std::string& payload);
+
+// dir\Setup.exe, a copy of the built program whose bitmap resource 102 holds
+// resourceBytes; when resourceBytes is null, the same program built without
+// any resource 102.
+std::wstring setupWithResource(const std::wstring& dir, const std::string* resourceBytes);
+std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries);
+
+}  // namespace tenvik::test
