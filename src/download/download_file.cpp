@@ -47,9 +47,12 @@ std::string download(const WinHttpLibrary& library, const std::wstring& url, con
                                    parts.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request) return std::string();
 
-  // A failed send shows itself in the receive that follows.
-  library.sendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
-  if (!library.receiveResponse(request.get(), nullptr)) {
+  // The line names the step that failed: a receive after a failed send only
+  // ever reports the handle's state (12019), not why nothing came back.
+  const bool responded =
+      library.sendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+      library.receiveResponse(request.get(), nullptr);
+  if (!responded) {
     const DWORD error = GetLastError();
     std::printf("Error %d has occurred.\n", static_cast<int>(error));
     std::fflush(stdout);
