@@ -1,0 +1,328 @@
+// downloadFile under Wine against the loopback server and proxy of
+// tests/harness/http_server.py.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "download/download_file.h"
+#include "support/http_fixture.h"
+#include "support/wine_support.h"
+
+namespace tenvik::test {
+namespace {
+
+const char kUserAgent[] = "Tenvik/9.0";
+
+std::string pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 13 + i / 256) & 0xFF);
+  return bytes;
+}
+
+RouteSpec bodyRoute(const std::string& body) {
+  RouteSpec route;
+  route.body = body;
+  return route;
+}
+
+bool logged(const std::string& via, const std::string& target, const std::string& method = "GET") {
+  const std::vector<LoggedRequest> requests = loggedRequests();
+  return std::any_of(requests.begin(), requests.end(), [&](const LoggedRequest& request) {
+    return request.via == via && request.method == method && request.target == target;
+  });
+}
+
+size_t countVia(const std::string& via) {
+  const std::vector<LoggedRequest> requests = loggedRequests();
+  return std::count_if(requests.begin(), requests.end(),
+                       [&](const LoggedRequest& request) { return request.via == via; });
+}
+
+// Sets a variable for the child processes started in one scope.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const std::wstring& name, const std::wstring& value)
+      : name_(name), old_(environmentVariable(name)), had_(GetEnvironmentVariableW(name.c_str(), nullptr, 0) != 0) {
+    SetEnvironmentVariableW(name_.c_str(), value.c_str());
+  }
+  ~ScopedEnvironmentVariable() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+ private:
+  std::wstring name_;
+  std::wstring old_;
+  bool had_;
+};
+
+std::string lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+class Download : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!httpServerAvailable()) GTEST_SKIP() << "this build downloads from no loopback server";
+    resetHttpServer();
+    restoreUserProxySettings();
+  }
+  void TearDown() override { restoreUserProxySettings(); }
+
+  static std::wstring url(const std::string& target) { return downloadBaseUrl() + widen(target); }
+  static std::wstring proxiedUrl(const std::string& target) {
+    return L"http://" + proxyOnlyHost() + L":" + environmentVariable(L"TENVIK_HTTP_PORT") + widen(target);
+  }
+};
+
+TEST_F(Download, ReturnsTheBodyByteForByte) {
+  const size_t sizes[] = {1, 999, 1000, 1001, 65535, 65536, 65537, 300000};
+  for (const size_t size : sizes) {
+    setRoute("/file/" + std::to_string(size), bodyRoute(pattern(size)));
+  }
+  for (const size_t size : sizes) {
+    SCOPED_TRACE(testing::Message() << size << " bytes");
+    const std::string body = downloadFile(url("/file/" + std::to_string(size)));
+    EXPECT_EQ(body.size(), size);
+    EXPECT_TRUE(body == pattern(size));
+  }
+}
+
+TEST_F(Download, KeepsThePathAndQueryAndSendsTheUserAgent) {
+  setRoute("/dotnet/desktop?arch=x86", bodyRoute("installer"));
+  EXPECT_EQ(downloadFile(url("/dotnet/desktop?arch=x86")), "installer");
+  const std::vector<LoggedRequest> requests = loggedRequests();
+  ASSERT_EQ(requests.size(), 1u);  // one GET, no retry
+  EXPECT_EQ(requests[0].via, "server");
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].target, "/dotnet/desktop?arch=x86");
+  EXPECT_EQ(requests[0].userAgent, kUserAgent);
+}
+
+TEST_F(Download, AnEmptyBodyIsAnEmptyResultWithoutAnErrorLine) {
+  setRoute("/empty", bodyRoute(""));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(downloadFile(url("/empty")), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(logged("server", "/empty"));
+}
+
+struct ShapeCase {
+  const char* name;
+  RouteSpec route;
+  std::string expected;
+};
+
+TEST_F(Download, ReadsTheBodyHoweverTheServerSendsIt) {
+  const std::string body = pattern(5000);
+  RouteSpec pieces = bodyRoute(body);
+  pieces.chunk = 700;
+  pieces.pauseMs = 40;
+  RouteSpec noLength = bodyRoute(body);
+  noLength.omitLength = true;
+  RouteSpec slowNoLength = noLength;
+  slowNoLength.chunk = 1500;
+  slowNoLength.pauseMs = 40;
+  RouteSpec surplus = bodyRoute(body);
+  surplus.declaredLength = 1000;
+  const ShapeCase cases[] = {
+      {"in pieces with pauses", pieces, body},
+      {"without Content-Length", noLength, body},
+      {"without Content-Length, in pieces", slowNoLength, body},
+      {"more than declared: the declared part", surplus, body.substr(0, 1000)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetHttpServer();
+    setRoute("/shape", c.route);
+    EXPECT_TRUE(downloadFile(url("/shape")) == c.expected);
+  }
+}
+
+TEST_F(Download, FailsEmptyOnAnIncompleteOrUntrustworthyBody) {
+  RouteSpec shortBody = bodyRoute(pattern(3000));
+  shortBody.declaredLength = 5000;
+  RouteSpec shortInPieces = shortBody;
+  shortInPieces.chunk = 1000;
+  shortInPieces.pauseMs = 30;
+  RouteSpec negative = bodyRoute("abc");
+  negative.declaredLength = -1;
+  RouteSpec absurd = bodyRoute("abc");
+  absurd.declaredLength = 4294967296LL + 3;  // 3 once cut to 32 bits
+  RouteSpec huge = bodyRoute("abc");
+  huge.declaredLength = 2000000000LL;
+  const ShapeCase cases[] = {
+      {"declares more than it sends", shortBody, ""},
+      {"declares more than it sends, in pieces", shortInPieces, ""},
+      {"a negative length", negative, ""},
+      {"a length beyond 32 bits", absurd, ""},
+      {"a length beyond any installer", huge, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetHttpServer();
+    setRoute("/bad", c.route);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(downloadFile(url("/bad")).size(), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // a response came: no error line
+    EXPECT_TRUE(logged("server", "/bad"));
+  }
+}
+
+TEST_F(Download, AnErrorPageIsNoDownload) {
+  const int statuses[] = {404, 403, 500, 503, 201};
+  for (const int status : statuses) {
+    SCOPED_TRACE(testing::Message() << "status " << status);
+    resetHttpServer();
+    RouteSpec route = bodyRoute(std::string(300, 'e'));
+    route.status = status;
+    setRoute("/page", route);
+    EXPECT_EQ(downloadFile(url("/page")), "");
+    EXPECT_TRUE(logged("server", "/page"));
+  }
+  // No route at all: the server's own 404 page.
+  EXPECT_EQ(downloadFile(url("/nowhere")), "");
+  EXPECT_TRUE(logged("server", "/nowhere"));
+}
+
+TEST_F(Download, FollowsRedirectsToTheFinalBody) {
+  RouteSpec first;
+  first.redirect = "/second";
+  RouteSpec second;
+  second.redirect = narrow(url("/final"));  // absolute this time
+  setRoute("/first", first);
+  setRoute("/second", second);
+  setRoute("/final", bodyRoute(pattern(2500)));
+  EXPECT_TRUE(downloadFile(url("/first")) == pattern(2500));
+  EXPECT_TRUE(logged("server", "/first"));
+  EXPECT_TRUE(logged("server", "/second"));
+  EXPECT_TRUE(logged("server", "/final"));
+}
+
+TEST_F(Download, ARefusedConnectionWritesTheErrorLine) {
+  // Port 1 on loopback: nothing listens there.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(downloadFile(L"http://127.0.0.1:1/dotnet?arch=x86"), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error 12029 has occurred.\n");  // cannot connect
+}
+
+TEST_F(Download, AnHttpsAddressIsRequestedOverTls) {
+  // The plain server sees a TLS handshake, never a readable GET.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(downloadFile(url("/tls").replace(0, 4, L"https")), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("Error ", 0), 0u);  // no response came
+  EXPECT_TRUE(logged("server", "-", "TLS")) << "no TLS handshake arrived";
+  EXPECT_FALSE(logged("server", "/tls"));
+}
+
+TEST_F(Download, RefusesAnAddressItCannotSplit) {
+  const std::wstring port = environmentVariable(L"TENVIK_HTTP_PORT");
+  const std::wstring cases[] = {
+      L"127.0.0.1:" + port + L"/x",       // no "//"
+      L"http://127.0.0.1:" + port,        // no path
+      L"http://127.0.0.1:" + port + L"0000000/x",  // no such port
+  };
+  for (const std::wstring& address : cases) {
+    EXPECT_EQ(downloadFile(address), "") << narrow(address);
+  }
+  EXPECT_TRUE(requestLog().empty());
+}
+
+TEST_F(Download, GoesThroughTheUsersNamedProxy) {
+  setRoute("/via-proxy", bodyRoute(pattern(4000)));
+  UserProxySettings settings;
+  settings.proxy = narrow(proxyAddress());
+  settings.bypass = "<local>";
+  ScopedUserProxySettings scoped(settings);
+  // Only the proxy knows this host: the body can only come through it.
+  EXPECT_TRUE(downloadFile(proxiedUrl("/via-proxy")) == pattern(4000));
+  const std::vector<LoggedRequest> requests = loggedRequests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests[0].via, "proxy");
+  EXPECT_EQ(requests[0].target, narrow(proxiedUrl("/via-proxy")));
+  EXPECT_EQ(requests[0].userAgent, kUserAgent);
+}
+
+TEST_F(Download, ANamedProxyWinsOverAutoDetectionAndAScript) {
+  setRoute("/via-proxy", bodyRoute("through the proxy"));
+  setRoute("/proxy.pac", bodyRoute("function FindProxyForURL(url, host) { return \"DIRECT\"; }\n"));
+  UserProxySettings settings;
+  settings.autoDetect = true;
+  settings.proxy = narrow(proxyAddress());
+  settings.scriptUrl = narrow(url("/proxy.pac"));
+  ScopedUserProxySettings scoped(settings);
+  EXPECT_EQ(downloadFile(proxiedUrl("/via-proxy")), "through the proxy");
+  EXPECT_FALSE(logged("server", "/proxy.pac")) << "the script was looked at";
+}
+
+TEST_F(Download, AScriptWithoutAutoDetectionIsNotUsed) {
+  setRoute("/direct", bodyRoute("direct"));
+  setRoute("/proxy.pac", bodyRoute("function FindProxyForURL(url, host) { return \"PROXY " +
+                                   narrow(proxyAddress()) + "\"; }\n"));
+  UserProxySettings settings;
+  settings.scriptUrl = narrow(url("/proxy.pac"));
+  ScopedUserProxySettings scoped(settings);
+  EXPECT_EQ(downloadFile(url("/direct")), "direct");
+  EXPECT_FALSE(logged("server", "/proxy.pac"));
+  EXPECT_EQ(countVia("proxy"), 0u);
+}
+
+TEST_F(Download, AutoDetectionWithAScriptAsksTheScript) {
+  setRoute("/via-script", bodyRoute("chosen by the script"));
+  setRoute("/proxy.pac", bodyRoute("function FindProxyForURL(url, host) { return \"PROXY " +
+                                   narrow(proxyAddress()) + "\"; }\n"));
+  UserProxySettings settings;
+  settings.autoDetect = true;
+  settings.scriptUrl = narrow(url("/proxy.pac"));
+  ScopedUserProxySettings scoped(settings);
+  EXPECT_EQ(downloadFile(proxiedUrl("/via-script")), "chosen by the script");
+  EXPECT_TRUE(logged("server", "/proxy.pac"));
+  EXPECT_TRUE(logged("proxy", narrow(proxiedUrl("/via-script"))));
+}
+
+TEST_F(Download, AutoDetectionThatFindsNothingGoesDirect) {
+  setRoute("/direct", bodyRoute("direct"));
+  UserProxySettings settings;
+  settings.autoDetect = true;
+  ScopedUserProxySettings scoped(settings);
+  EXPECT_EQ(downloadFile(url("/direct")), "direct");
+  EXPECT_EQ(countVia("proxy"), 0u);
+}
+
+TEST_F(Download, IgnoresAWinHttpPlantedBesideTheProgram) {
+  setRoute("/planted", bodyRoute(pattern(3000)));
+  const std::wstring folder = makeScratchDirectory(L"planting");
+  const std::wstring probe = folder + L"\\download_probe.exe";
+  const std::wstring planted = folder + L"\\winhttp.dll";
+  ASSERT_TRUE(CopyFileW(buildPath(L"standins\\download_probe.exe").c_str(), probe.c_str(), FALSE));
+  // Any module without WinHTTP's functions will do: loading it instead of the
+  // real one fails the download. A copy of the probe is always at hand.
+  ASSERT_TRUE(CopyFileW(probe.c_str(), planted.c_str(), FALSE));
+  // Wine prefers its built-in winhttp unless told to look for files first,
+  // as Windows does for a DLL that is not a KnownDLL.
+  ScopedEnvironmentVariable nativeFirst(L"WINEDLLOVERRIDES", L"winhttp=n,b");
+
+  // The plant works: the ordinary search order picks it up.
+  const std::wstring loadedReport = folder + L"\\loaded.txt";
+  const RunResult control = runProgram(probe, L"plain-load \"" + loadedReport + L"\"", 60000, folder);
+  ASSERT_TRUE(control.started && !control.timedOut);
+  ASSERT_EQ(control.exitCode, 0u);
+  EXPECT_EQ(lowercase(readFileBytes(loadedReport)), lowercase(narrow(planted)));
+
+  const std::wstring body = folder + L"\\body.bin";
+  const RunResult run =
+      runProgram(probe, L"download " + url("/planted") + L" \"" + body + L"\"", 60000, folder);
+  ASSERT_TRUE(run.started && !run.timedOut);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(readFileBytes(body) == pattern(3000)) << "the planted winhttp.dll was used";
+  EXPECT_TRUE(logged("server", "/planted"));
+  deleteTree(folder);
+}
+
+}  // namespace
+}  // namespace tenvik::test
