@@ -1,0 +1,332 @@
+#include "runtime/runtime_install.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "open_handles.h"
+#include "runtime/runtime_platform.h"
+#include "runtime/runtime_probe.h"
+#include "standin_reports.h"
+#include "support/http_fixture.h"
+#include "support/wine_support.h"
+
+namespace tenvik {
+namespace {
+
+using test::comparablePath;
+
+// See runtime_probe_test.cpp: under Wine a 32-bit program must name the 64-bit
+// view to create a SOFTWARE\WOW6432Node path where a 32-bit program opens it.
+REGSAM viewFor(const std::wstring& key) {
+  return key.rfind(L"SOFTWARE\\WOW6432Node\\", 0) == 0 ? KEY_WOW64_64KEY : 0;
+}
+
+void addVersion(const std::wstring& key, const std::wstring& name) {
+  test::setRegistryDword(HKEY_LOCAL_MACHINE, key, name, 1, viewFor(key));
+}
+
+void cleanRegistry() {
+  test::deleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\dotnet", KEY_WOW64_64KEY);
+  test::deleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\dotnet");
+}
+
+std::wstring url(const std::wstring& path) { return test::downloadBaseUrl() + path; }
+
+const wchar_t* const kInstallerVariables[] = {
+    L"TENVIK_FAKE_INSTALLER_REPORT",      L"TENVIK_FAKE_INSTALLER_REGISTER",
+    L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2",
+    L"TENVIK_FAKE_INSTALLER_VERSION",     L"TENVIK_FAKE_INSTALLER_LOCATION",
+    L"TENVIK_FAKE_INSTALLER_SLEEP_MS",    L"TENVIK_FAKE_INSTALLER_EXIT",
+};
+
+class RuntimeInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::httpServerAvailable()) GTEST_SKIP() << "no loopback download server in this build";
+    test::resetHttpServer();
+    cleanRegistry();
+    scratch_ = test::makeScratchDirectory(L"install");
+    report_ = scratch_ + L"\\installer-report.txt";
+    for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
+    SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REPORT", report_.c_str());
+    installer_ = test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer.exe"));
+    ASSERT_FALSE(installer_.empty());
+    temp_ = test::tempPath();
+    installerFile_ = temp_ + runtime::kInstallerFileName;
+    DeleteFileW(installerFile_.c_str());
+  }
+
+  void TearDown() override {
+    for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
+    if (!originalTmp_.empty()) SetEnvironmentVariableW(L"TMP", originalTmp_.c_str());
+    cleanRegistry();
+    if (!scratch_.empty()) test::deleteTree(scratch_);
+    if (!installerFile_.empty()) DeleteFileW(installerFile_.c_str());
+  }
+
+  void serveInstallerAt(const std::string& target) {
+    test::RouteSpec route;
+    route.body = installer_;
+    test::setRoute(target, route);
+  }
+
+  void serveInstallerEverywhere() {
+    for (const char* target : {"/dotnet/desktop?arch=amd64", "/dotnet?arch=amd64", "/dotnet/desktop?arch=x86",
+                               "/dotnet?arch=x86"}) {
+      serveInstallerAt(target);
+    }
+  }
+
+  static void installerRegisters(const std::wstring& keys) {
+    SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER", keys.c_str());
+  }
+
+  // The temporary directory the product will find, for one test.
+  void useTemporaryDirectory(const std::wstring& directory) {
+    originalTmp_ = test::environmentVariable(L"TMP");
+    SetEnvironmentVariableW(L"TMP", directory.c_str());
+    temp_ = test::tempPath();
+    installerFile_ = temp_ + runtime::kInstallerFileName;
+  }
+
+  static std::vector<std::string> requestedTargets() {
+    std::vector<std::string> targets;
+    for (const auto& request : test::loggedRequests()) targets.push_back(request.target);
+    return targets;
+  }
+
+  std::vector<test::StandinRun> installerRuns() const { return test::readStandinRuns(report_); }
+
+  std::wstring expectedCommand(const std::wstring& switches) const {
+    const bool blank = installerFile_.find(L' ') != std::wstring::npos;
+    return (blank ? L"\"" + installerFile_ + L"\"" : installerFile_) + L" " + switches;
+  }
+
+  std::string installer_;
+  std::wstring scratch_;
+  std::wstring report_;
+  std::wstring temp_;
+  std::wstring installerFile_;
+  std::wstring originalTmp_;
+};
+
+TEST_F(RuntimeInstall, APresentRuntimeIsNeitherDownloadedNorWritten) {
+  serveInstallerEverywhere();
+  struct Case {
+    const wchar_t* seeded;
+    bool x64;
+  };
+  const Case cases[] = {
+      {runtime::kDesktopFrameworkX64, true},
+      {runtime::kBaseFrameworkX64, true},
+      {runtime::kDesktopFrameworkX86, false},
+      {runtime::kBaseFrameworkX86, false},
+  };
+  for (const Case& c : cases) {
+    cleanRegistry();
+    addVersion(c.seeded, L"6.0.25");
+    if (std::wstring(c.seeded).find(L"WindowsDesktop") != std::wstring::npos) {
+      EXPECT_TRUE(c.x64 ? ensureRuntimeX64(false) : ensureRuntimeX86(false)) << test::narrow(c.seeded);
+    } else {
+      EXPECT_TRUE(ensureRuntime(c.seeded, url(L"/dotnet?arch=x86"), true)) << test::narrow(c.seeded);
+    }
+  }
+  EXPECT_TRUE(test::requestLog().empty());
+  EXPECT_FALSE(test::fileExists(installerFile_));
+  EXPECT_TRUE(installerRuns().empty());
+}
+
+TEST_F(RuntimeInstall, SwitchesFollowTheSilentFlag) {
+  serveInstallerEverywhere();
+  installerRegisters(runtime::kDesktopFrameworkX86);
+  for (const bool silent : {true, false}) {
+    cleanRegistry();
+    DeleteFileW(report_.c_str());
+    EXPECT_TRUE(ensureRuntime(runtime::kDesktopFrameworkX86, url(L"/dotnet/desktop?arch=x86"), silent));
+    const auto runs = installerRuns();
+    ASSERT_EQ(runs.size(), 1u) << "silent " << silent;
+    EXPECT_EQ(runs[0].at("command"), expectedCommand(silent ? L"/quiet /norestart" : L"/passive /norestart"));
+    EXPECT_EQ(comparablePath(runs[0].at("directory")), comparablePath(temp_));
+    EXPECT_EQ(comparablePath(runs[0].at("module")), comparablePath(installerFile_));
+  }
+  EXPECT_EQ(requestedTargets(), (std::vector<std::string>{"/dotnet/desktop?arch=x86", "/dotnet/desktop?arch=x86"}));
+  EXPECT_FALSE(test::fileExists(installerFile_));
+}
+
+TEST_F(RuntimeInstall, WithOnlyTheBaseRuntimeTheDesktopInstallerRunsOnce) {
+  serveInstallerEverywhere();
+  installerRegisters(L"none");
+  struct Case {
+    bool x64;
+    const wchar_t* base;
+    const char* desktopTarget;
+  };
+  const Case cases[] = {
+      {false, runtime::kBaseFrameworkX86, "/dotnet/desktop?arch=x86"},
+      {true, runtime::kBaseFrameworkX64, "/dotnet/desktop?arch=amd64"},
+  };
+  for (const Case& c : cases) {
+    cleanRegistry();
+    test::resetHttpServer();
+    serveInstallerEverywhere();
+    DeleteFileW(report_.c_str());
+    addVersion(c.base, L"6.0.25");
+    EXPECT_TRUE(c.x64 ? ensureRuntimeX64(true) : ensureRuntimeX86(true)) << "x64 " << c.x64;
+    EXPECT_EQ(requestedTargets(), std::vector<std::string>{c.desktopTarget}) << "x64 " << c.x64;
+    EXPECT_EQ(installerRuns().size(), 1u) << "x64 " << c.x64;
+    EXPECT_FALSE(test::fileExists(installerFile_));
+  }
+}
+
+TEST_F(RuntimeInstall, WhenBothInstallationsFailBothAreTriedInOrder) {
+  serveInstallerEverywhere();
+  installerRegisters(L"none");
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_EXIT", L"1603");
+  struct Case {
+    bool x64;
+    std::vector<std::string> targets;
+  };
+  const Case cases[] = {
+      {true, {"/dotnet/desktop?arch=amd64", "/dotnet?arch=amd64"}},
+      {false, {"/dotnet/desktop?arch=x86", "/dotnet?arch=x86"}},
+  };
+  for (const Case& c : cases) {
+    test::resetHttpServer();
+    serveInstallerEverywhere();
+    DeleteFileW(report_.c_str());
+    EXPECT_FALSE(c.x64 ? ensureRuntimeX64(false) : ensureRuntimeX86(false)) << "x64 " << c.x64;
+    EXPECT_EQ(requestedTargets(), c.targets) << "x64 " << c.x64;
+    const auto runs = installerRuns();
+    ASSERT_EQ(runs.size(), 2u) << "x64 " << c.x64;
+    for (const auto& run : runs) EXPECT_EQ(run.at("command"), expectedCommand(L"/passive /norestart"));
+    EXPECT_FALSE(test::fileExists(installerFile_));
+  }
+}
+
+TEST_F(RuntimeInstall, TheRegistryAloneDecidesNotTheExitCode) {
+  serveInstallerEverywhere();
+  struct Case {
+    const wchar_t* exitCode;
+    bool registers;
+  };
+  const Case cases[] = {{L"0", false}, {L"1603", false}, {L"3010", true}, {L"0xE0434352", true}, {L"0", true}};
+  for (const Case& c : cases) {
+    cleanRegistry();
+    SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_EXIT", c.exitCode);
+    installerRegisters(c.registers ? runtime::kBaseFrameworkX86 : L"none");
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true), c.registers)
+        << "exit " << test::narrow(c.exitCode);
+  }
+}
+
+TEST_F(RuntimeInstall, TheInstallerIsWaitedFor) {
+  serveInstallerEverywhere();
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_SLEEP_MS", L"2000");
+  EXPECT_TRUE(ensureRuntimeX64(true));
+  EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet/desktop?arch=amd64"});
+}
+
+TEST_F(RuntimeInstall, ADesktopInstallerThatBringsTheBaseRuntimeEndsTheSearch) {
+  serveInstallerEverywhere();
+  // The second run would register the desktop runtime; it must not happen.
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", runtime::kBaseFrameworkX86);
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2", runtime::kDesktopFrameworkX86);
+  EXPECT_TRUE(ensureRuntimeX86(false));
+  EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet/desktop?arch=x86"});
+  EXPECT_FALSE(isRuntimeInstalled(runtime::kDesktopFrameworkX86));
+}
+
+TEST_F(RuntimeInstall, TheBaseInstallerRescuesAFailedDesktopInstallation) {
+  serveInstallerEverywhere();
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", L"none");
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2", runtime::kBaseFrameworkX64);
+  EXPECT_TRUE(ensureRuntimeX64(true));
+  EXPECT_EQ(requestedTargets(), (std::vector<std::string>{"/dotnet/desktop?arch=amd64", "/dotnet?arch=amd64"}));
+  EXPECT_EQ(installerRuns().size(), 2u);
+}
+
+TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
+  struct Case {
+    const char* what;
+    bool route;
+    test::RouteSpec spec;
+  };
+  test::RouteSpec cutOff;
+  cutOff.body = installer_.substr(0, 2000);
+  cutOff.declaredLength = static_cast<long long>(installer_.size());
+  test::RouteSpec errorPage;
+  errorPage.status = 500;
+  errorPage.body = "<html>Internal Server Error</html>";
+  test::RouteSpec emptyBody;
+  const Case cases[] = {
+      {"404", false, {}},
+      {"cut off", true, cutOff},
+      {"error page", true, errorPage},
+      {"empty body", true, emptyBody},
+  };
+  for (const Case& c : cases) {
+    test::resetHttpServer();
+    if (c.route) test::setRoute("/dotnet?arch=x86", c.spec);
+    test::writeFileBytes(installerFile_, "left over from an interrupted run");
+    const long handlesBefore = test::openHandleCount();
+    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
+    EXPECT_EQ(test::openHandleCount(), handlesBefore) << c.what;
+    EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet?arch=x86"}) << c.what;
+    EXPECT_FALSE(test::fileExists(installerFile_)) << c.what;
+  }
+  EXPECT_TRUE(installerRuns().empty());
+}
+
+TEST_F(RuntimeInstall, ALeftoverInstallerIsReplacedAndRemoved) {
+  serveInstallerEverywhere();
+  test::writeFileBytes(installerFile_, "MZ left over from an interrupted run");
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
+  EXPECT_EQ(installerRuns().size(), 1u);
+  EXPECT_FALSE(test::fileExists(installerFile_));
+}
+
+TEST_F(RuntimeInstall, ATemporaryDirectoryWithBlanksIsQuoted) {
+  const std::wstring directory = scratch_ + L"\\temp with blanks";
+  ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr));
+  useTemporaryDirectory(directory);
+  ASSERT_EQ(comparablePath(temp_), comparablePath(directory));
+  serveInstallerEverywhere();
+  installerRegisters(runtime::kDesktopFrameworkX86);
+  EXPECT_TRUE(ensureRuntimeX86(false));
+  const auto runs = installerRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].at("command"), L"\"" + installerFile_ + L"\" /passive /norestart");
+  EXPECT_EQ(comparablePath(runs[0].at("directory")), comparablePath(directory));
+  EXPECT_TRUE(test::listFilesRecursive(directory).empty());
+}
+
+TEST_F(RuntimeInstall, WithoutATemporaryDirectoryNothingIsWrittenOrRun) {
+  // Wine's GetTempPathW gives up on a TMP longer than MAX_PATH.
+  useTemporaryDirectory(L"C:\\" + std::wstring(300, L't'));
+  if (!temp_.empty()) GTEST_SKIP() << "this platform finds a temporary directory anyway";
+  serveInstallerEverywhere();
+  wchar_t current[MAX_PATH * 2];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH * 2, current), 0u);
+  const std::wstring inCurrent = std::wstring(current) + L"\\" + runtime::kInstallerFileName;
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
+  EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet?arch=x86"});  // the download comes first
+  EXPECT_TRUE(installerRuns().empty());
+  EXPECT_FALSE(test::fileExists(inCurrent));
+  EXPECT_FALSE(test::fileExists(runtime::kInstallerFileName));
+}
+
+TEST_F(RuntimeInstall, NoHandleOutlivesAnInstallation) {
+  serveInstallerEverywhere();
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");  // loads what stays loaded
+  const long before = test::openHandleCount();
+  if (before < 0) GTEST_SKIP() << "the platform does not list handles";
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
+  EXPECT_EQ(installerRuns().size(), 2u);
+  EXPECT_EQ(test::openHandleCount(), before);
+}
+
+}  // namespace
+}  // namespace tenvik
