@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <string>
 
 #include "download/download_file.h"
+#include "download/winhttp_library.h"
 #include "support/http_fixture.h"
 #include "support/wine_support.h"
 
@@ -292,6 +294,45 @@ TEST_F(Download, AutoDetectionThatFindsNothingGoesDirect) {
   ScopedUserProxySettings scoped(settings);
   EXPECT_EQ(downloadFile(url("/direct")), "direct");
   EXPECT_EQ(countVia("proxy"), 0u);
+}
+
+struct SeenProxyConfig {
+  bool autoDetect = false;
+  std::wstring scriptUrl;
+  std::wstring proxy;
+  std::wstring bypass;
+};
+
+SeenProxyConfig proxyConfigAsWinHttpSeesIt() {
+  WinHttpLibrary library;
+  if (!loadWinHttp(library)) throw std::runtime_error("winhttp.dll did not load");
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
+  library.getIEProxyConfigForCurrentUser(&config);
+  const UniqueGlobalString script(config.lpszAutoConfigUrl);
+  const UniqueGlobalString proxy(config.lpszProxy);
+  const UniqueGlobalString bypass(config.lpszProxyBypass);
+  return {config.fAutoDetect != FALSE, script ? script.get() : L"", proxy ? proxy.get() : L"",
+          bypass ? bypass.get() : L""};
+}
+
+// The downloader tests above rely on these settings reaching WinHTTP.
+TEST_F(Download, TheFixtureWritesTheSettingsWinHttpReads) {
+  UserProxySettings settings;
+  settings.proxy = "127.0.0.1:3128";
+  settings.bypass = "<local>";
+  settings.scriptUrl = "http://127.0.0.1:1/proxy.pac";
+  {
+    ScopedUserProxySettings scoped(settings);
+    const SeenProxyConfig seen = proxyConfigAsWinHttpSeesIt();
+    EXPECT_FALSE(seen.autoDetect);
+    EXPECT_EQ(seen.proxy, L"127.0.0.1:3128");
+    EXPECT_EQ(seen.bypass, L"<local>");
+    EXPECT_EQ(seen.scriptUrl, L"http://127.0.0.1:1/proxy.pac");
+  }
+  const SeenProxyConfig restored = proxyConfigAsWinHttpSeesIt();  // as in a fresh prefix
+  EXPECT_TRUE(restored.autoDetect);
+  EXPECT_EQ(restored.proxy, L"");
+  EXPECT_EQ(restored.scriptUrl, L"");
 }
 
 TEST_F(Download, IgnoresAWinHttpPlantedBesideTheProgram) {
