@@ -62,10 +62,10 @@ void installRuntime(const std::wstring& installerUrl, const std::wstring& argume
   UniqueKernelHandle process(runProcess(installerPath, arguments, directory));
   if (process) {
     WaitForSingleObject(process.get(), INFINITE);
+    // Taken but not acted on: the probe that follows is the only judge.
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
   }
-  process.reset();
   DeleteFileW(installerPath.c_str());
 }
 
