@@ -66,6 +66,7 @@ void installRuntime(const std::wstring& installerUrl, const std::wstring& argume
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
   }
+  process.reset();
   DeleteFileW(installerPath.c_str());
 }
 
