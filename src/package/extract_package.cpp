@@ -9,10 +9,6 @@
 namespace tenvik {
 
 std::wstring extractPackage(const std::wstring& packagePath, const std::wstring& workDirectory) {
-  // zlib opens narrow paths, and on Windows it reads them in the ANSI code
-  // page, not as UTF-8: a package path with non-ASCII characters is not
-  // found and nothing is extracted. The work directory below ProgramData is
-  // ASCII on ordinary installations.
   igzstream package(toUTF8(packagePath).c_str());
   const auto firstName = extractEntries(package, [&](const PackageEntry& entry) {
     // A file that cannot be written is skipped; the entries after it still

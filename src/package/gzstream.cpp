@@ -2,7 +2,32 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+#endif
+
 namespace tenvik {
+
+namespace {
+
+// Paths arrive as UTF-8. On Windows zlib's narrow gzopen reads them in the
+// ANSI code page, which loses every character outside it, so the path goes
+// to zlib as UTF-16 there.
+gzFile openGzipFile(const char* path) {
+#ifdef _WIN32
+  const int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
+  if (length <= 0) return nullptr;
+  std::wstring widePath(static_cast<size_t>(length), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, 0, path, -1, widePath.data(), length) <= 0) return nullptr;
+  return gzopen_w(widePath.c_str(), "rb");
+#else
+  return gzopen(path, "rb");
+#endif
+}
+
+}  // namespace
 
 gzstreambuf::gzstreambuf() {
   setg(buffer_ + putbackSize, buffer_ + putbackSize, buffer_ + putbackSize);
@@ -16,7 +41,7 @@ gzstreambuf::~gzstreambuf() { close(); }
 gzstreambuf* gzstreambuf::open(const char* path, std::ios_base::openmode mode) {
   if (opened_) return nullptr;
   mode_ = mode;
-  file_ = gzopen(path, "rb");
+  file_ = openGzipFile(path);
   if (file_ == nullptr) return nullptr;
   opened_ = true;
   return this;

@@ -65,7 +65,7 @@ class Package : public ::testing::Test {
 
   // The archive compressed as one gzip member, written by zlib's own writer.
   void writePackage(const std::string& archive) {
-    gzFile out = gzopen(test::narrow(package_).c_str(), "wb9");
+    gzFile out = gzopen_w(package_.c_str(), "wb9");
     ASSERT_NE(out, nullptr);
     if (!archive.empty()) {
       ASSERT_EQ(gzwrite(out, archive.data(), static_cast<unsigned>(archive.size())),
@@ -126,6 +126,15 @@ TEST_F(Package, WritesALargeEntryWhole) {
   EXPECT_EQ(extract(), at("App.dll"));
   EXPECT_EQ(readFileBytes(at("runtimes/big.bin")), big);
   EXPECT_EQ(readFileBytes(at("z.txt")), "z");
+}
+
+TEST_F(Package, ExtractsInAWorkDirectoryWithANonAsciiPath) {
+  work_ = joinPath(scratch_, L"Donn\x00e9es \x65e5\x672c \x0416");
+  ASSERT_TRUE(CreateDirectoryW(work_.c_str(), nullptr));
+  package_ = joinPath(work_, L".package");
+  writePackage(entry("App.dll", "app") + entry("lib/x.dll", "x"));
+  EXPECT_EQ(extract(), joinPath(work_, L"App.dll"));
+  EXPECT_EQ(readFileBytes(joinPath(work_, L"lib\\x.dll")), "x");
 }
 
 TEST_F(Package, NonAsciiNamesBecomeTheSameWindowsNames) {
