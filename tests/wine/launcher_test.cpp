@@ -176,7 +176,9 @@ TEST_F(Launcher, EndsCleanlyOnBadPackages) {
     EXPECT_TRUE(isCleanEnd(run.exitCode) || run.exitCode == 5u) << std::hex << run.exitCode;
     EXPECT_EQ(run.exitCode, bad.hostRuns ? 5u : 0xFFFFFFFFu) << std::hex << run.exitCode;
     EXPECT_EQ(hostReport().present, bad.hostRuns);
-    if (bad.hostRuns) EXPECT_EQ(hostReport().files.count("App.dll"), 1u);
+    if (bad.hostRuns) {
+      EXPECT_EQ(hostReport().files.count("App.dll"), 1u);
+    }
     EXPECT_FALSE(directoryExists(workDirectory()));
     EXPECT_FALSE(fileExists(programDataPath() + L"\\Tenvik\\evil.dll"));
     EXPECT_FALSE(fileExists(L"C:\\evil.dll"));

@@ -1,0 +1,181 @@
+// End-to-end runs of the real Setup.exe on machines without the runtime: the
+// installer is downloaded from the loopback server (or through the user's
+// proxy), run, probed for, and the run goes on or ends with 1.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/runtime_platform.h"
+#include "standin_reports.h"
+#include "support/http_fixture.h"
+#include "support/launch_fixture.h"
+#include "support/runtime_registry.h"
+#include "support/setup_image.h"
+
+namespace tenvik::test {
+namespace {
+
+const wchar_t* const kInstallerVariables[] = {
+    L"TENVIK_FAKE_INSTALLER_REPORT", L"TENVIK_FAKE_INSTALLER_REGISTER", L"TENVIK_FAKE_INSTALLER_LOCATION",
+    L"TENVIK_FAKE_INSTALLER_EXIT",   L"WINEDLLOVERRIDES",
+};
+
+class SetupRuntime : public LaunchTest {
+ protected:
+  void SetUp() override {
+    LaunchTest::SetUp();
+    if (!httpServerAvailable()) GTEST_SKIP() << "no loopback download server in this build";
+    resetHttpServer();
+    clearRuntimeRegistrations();
+    installerReport_ = scratch_ + L"\\installer-report.txt";
+    SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REPORT", installerReport_.c_str());
+    installerFile_ = tempPath() + L"DotNET-Setup.exe";
+    DeleteFileW(installerFile_.c_str());
+    exe_ = setupWithPackage(scratch_, {{"App.dll", "app"}});
+  }
+  void TearDown() override {
+    for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
+    restoreUserProxySettings();
+    DeleteFileW(installerFile_.c_str());
+    LaunchTest::TearDown();
+  }
+
+  void serveInstaller(const std::string& target) {
+    RouteSpec route;
+    route.body = readFileBytes(buildPath(L"standins\\fake_runtime_installer.exe"));
+    ASSERT_FALSE(route.body.empty());
+    setRoute(target, route);
+  }
+  // What the installer does when it runs: register these framework keys (and
+  // the stand-in host's location), or nothing.
+  void installerRegisters(const std::wstring& frameworkKey) {
+    SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER", frameworkKey.c_str());
+    SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_LOCATION", (hostDirectory_ + L"\\").c_str());
+  }
+
+  static std::vector<std::string> requests(const char* via = nullptr) {
+    std::vector<std::string> targets;
+    for (const auto& request : loggedRequests()) {
+      if (!via || request.via == via) targets.push_back(request.target);
+    }
+    return targets;
+  }
+  std::vector<StandinRun> installerRuns() const { return readStandinRuns(installerReport_); }
+
+  std::wstring installerReport_;
+  std::wstring installerFile_;
+  std::wstring exe_;
+};
+
+const std::string kDesktopX64 = "/dotnet/desktop?arch=amd64";
+const std::string kBaseX64 = "/dotnet?arch=amd64";
+
+TEST_F(SetupRuntime, APresentRuntimeIsNotDownloaded) {
+  registerFramework(RuntimeArch::X64, L"Microsoft.WindowsDesktop.App", L"6.0.1");
+  setInstallLocation(RuntimeArch::X64, hostDirectory_);
+  EXPECT_EQ(runSetup(exe_, L"").exitCode, 0u);
+  EXPECT_TRUE(hostReport().present);
+  EXPECT_TRUE(loggedRequests().empty());
+  EXPECT_FALSE(fileExists(installerFile_));
+}
+
+TEST_F(SetupRuntime, AnInstalledRuntimeLetsTheRunGoOn) {
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  const RunResult run = runSetup(exe_, L"--silent", 23);
+  EXPECT_EQ(run.exitCode, 23u);
+  EXPECT_EQ(requests(), std::vector<std::string>{kDesktopX64});
+  const auto runs = installerRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  const StandinRun& installer = runs.front();
+  EXPECT_EQ(installer.at("command"), installerFile_ + L" /quiet /norestart");
+  EXPECT_EQ(comparablePath(installer.at("directory")), comparablePath(tempPath()));
+  EXPECT_FALSE(fileExists(installerFile_));
+  EXPECT_EQ(hostReport().parameters, narrow(workDirectory()) + "\\App.dll --silent");
+}
+
+TEST_F(SetupRuntime, OutsideSilentModeTheInstallerShowsItsProgress) {
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"").exitCode, 0u);
+  const auto runs = installerRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs.front().at("command"), installerFile_ + L" /passive /norestart");
+}
+
+TEST_F(SetupRuntime, WithOnlyTheBaseRuntimeTheDesktopInstallerRunsOnce) {
+  registerFramework(RuntimeArch::X64, L"Microsoft.NETCore.App", L"6.0.36");
+  setInstallLocation(RuntimeArch::X64, hostDirectory_);
+  serveInstaller(kDesktopX64);
+  serveInstaller(kBaseX64);
+  installerRegisters(L"none");
+  EXPECT_EQ(runSetup(exe_, L"--silent").exitCode, 0u);
+  EXPECT_EQ(requests(), std::vector<std::string>{kDesktopX64});
+  EXPECT_EQ(installerRuns().size(), 1u);
+  EXPECT_TRUE(hostReport().present);
+}
+
+TEST_F(SetupRuntime, WhenBothInstallationsFailTheRunEndsWithOne) {
+  serveInstaller(kDesktopX64);
+  serveInstaller(kBaseX64);
+  installerRegisters(L"none");
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_EXIT", L"1603");
+  EXPECT_EQ(runSetup(exe_, L"--silent").exitCode, 1u);
+  EXPECT_EQ(requests(), (std::vector<std::string>{kDesktopX64, kBaseX64}));
+  EXPECT_EQ(installerRuns().size(), 2u);
+  EXPECT_FALSE(hostReport().present);
+  EXPECT_FALSE(directoryExists(productDirectory()));
+  EXPECT_FALSE(fileExists(installerFile_));
+}
+
+TEST_F(SetupRuntime, AFailedDownloadStartsNothing) {
+  RouteSpec shortBody;
+  shortBody.body = readFileBytes(buildPath(L"standins\\fake_runtime_installer.exe")).substr(0, 5000);
+  shortBody.declaredLength = 100000;
+  setRoute(kDesktopX64, shortBody);  // cut short; the base installer is a 404
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"--silent").exitCode, 1u);
+  EXPECT_EQ(requests(), (std::vector<std::string>{kDesktopX64, kBaseX64}));
+  EXPECT_TRUE(installerRuns().empty());
+  EXPECT_FALSE(fileExists(installerFile_));
+}
+
+TEST_F(SetupRuntime, TheDownloadGoesThroughTheUsersProxy) {
+  UserProxySettings proxy;
+  proxy.proxy = narrow(proxyAddress());
+  setUserProxySettings(proxy);
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"--silent").exitCode, 0u);
+  EXPECT_EQ(requests("proxy").size(), 1u);
+  EXPECT_EQ(installerRuns().size(), 1u);
+}
+
+TEST_F(SetupRuntime, AScriptWithoutAutoDetectionIsNotUsed) {
+  UserProxySettings script;
+  script.scriptUrl = narrow(downloadBaseUrl()) + "/proxy.pac";
+  setUserProxySettings(script);
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"--silent").exitCode, 0u);
+  EXPECT_EQ(requests(), std::vector<std::string>{kDesktopX64});  // no script fetched, nothing via the proxy
+  EXPECT_TRUE(requests("proxy").empty());
+}
+
+TEST_F(SetupRuntime, AWinhttpDllPlantedBesideSetupIsNeverLoaded) {
+  // Native first, as Windows treats a DLL that is not a KnownDLL. The plant
+  // is not a working winhttp.dll: had it been loaded, no download would work.
+  writeFileBytes(scratch_ + L"\\winhttp.dll", readFileBytes(buildPath(L"standins\\report_args.exe")));
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"winhttp=n,b");
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"--silent", 9).exitCode, 9u);
+  EXPECT_EQ(installerRuns().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tenvik::test
