@@ -1,9 +1,11 @@
 #!/bin/sh
 # Makes or ends a disposable Wine prefix of one test run.
-#   wine-prefix.sh up PREFIX [gui]  new prefix, booted, with a wineserver that
+#   wine-prefix.sh up PREFIX [gui|win32]
+#                                   new prefix, booted, with a wineserver that
 #                                   stays up; with gui, on its own Xvfb display
 #                                   (written to PREFIX.display), so windows
-#                                   such as message boxes are real and block
+#                                   such as message boxes are real and block;
+#                                   with win32, a 32-bit Windows (no WOW64)
 #   wine-prefix.sh down PREFIX      stops that wineserver (and display) and
 #                                   deletes the prefix
 # Wine's server and the services it boots must not inherit CTest's output
@@ -30,6 +32,9 @@ case "$action" in
     stop_display
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
+    if [ "$mode" = win32 ]; then
+      export WINEARCH=win32
+    fi
     if [ "$mode" = gui ]; then
       # -displayfd picks a free display number and reports it.
       Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$display_file.tmp" \
@@ -51,5 +56,5 @@ case "$action" in
     stop_display
     rm -rf "$WINEPREFIX"
     ;;
-  *) echo "usage: $0 up|down PREFIX [gui]" >&2; exit 2 ;;
+  *) echo "usage: $0 up|down PREFIX [gui|win32]" >&2; exit 2 ;;
 esac
