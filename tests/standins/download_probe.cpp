@@ -13,6 +13,7 @@
 #include <string>
 
 #include "download/download_file.h"
+#include "standin_report.h"
 #include "system/unique_handle.h"
 
 namespace {
@@ -25,15 +26,6 @@ bool writeOutput(const wchar_t* path, const std::string& bytes) {
          written == bytes.size();
 }
 
-std::string utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string result(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                      nullptr);
-  return result;
-}
 
 // The default search order, application folder first: what a program that
 // imported winhttp.dll would get.
@@ -42,7 +34,7 @@ std::string plainLoad() {
   if (!module) return std::string();
   wchar_t path[MAX_PATH + 1] = {};
   const DWORD length = GetModuleFileNameW(module.get(), path, MAX_PATH + 1);
-  return utf8(std::wstring(path, length));
+  return standin::utf8(std::wstring(path, length));
 }
 
 }  // namespace

@@ -14,27 +14,14 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "standin_report.h"
+
 namespace {
 
-std::wstring variable(const wchar_t* name) {
-  wchar_t buffer[4096];
-  const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
-  return length > 0 && length < 4096 ? std::wstring(buffer, length) : std::wstring();
-}
-
-std::string utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                      nullptr);
-  return out;
-}
+using standin::utf8;
 
 // The tail after the program name, split the way the C runtime does it.
 std::wstring parametersOf(const wchar_t* commandLine) {
@@ -87,10 +74,8 @@ void describeTree(const std::wstring& root, const std::wstring& prefix, std::vec
 }  // namespace
 
 int main() {
-  const std::wstring reportPath = variable(L"TENVIK_HOST_REPORT");
-  wchar_t directory[32768];
-  const DWORD directoryLength = GetCurrentDirectoryW(32768, directory);
-  const std::wstring cwd(directory, directoryLength);
+  const std::wstring reportPath = standin::variable(L"TENVIK_HOST_REPORT");
+  const std::wstring cwd = standin::currentDirectory();
 
   std::vector<std::string> files;
   describeTree(cwd, L"", files);
@@ -108,6 +93,5 @@ int main() {
       CloseHandle(file);
     }
   }
-  const std::wstring exitText = variable(L"TENVIK_HOST_EXIT");
-  return exitText.empty() ? 0 : static_cast<int>(std::wcstoll(exitText.c_str(), nullptr, 0));
+  return static_cast<int>(standin::exitCodeFrom(L"TENVIK_HOST_EXIT", 0));
 }

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "package/text_conversion.h"
+
 namespace standin {
 
 inline std::wstring variable(const wchar_t* name) {
@@ -29,15 +31,7 @@ inline DWORD exitCodeFrom(const wchar_t* name, DWORD fallback) {
   return static_cast<DWORD>(std::wcstoul(text.c_str(), nullptr, 0));
 }
 
-inline std::string utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                      nullptr);
-  return out;
-}
+inline std::string utf8(const std::wstring& text) { return tenvik::toUTF8(text); }
 
 inline std::wstring currentDirectory() {
   const DWORD size = GetCurrentDirectoryW(0, nullptr);

@@ -17,16 +17,6 @@ namespace {
 
 using test::comparablePath;
 
-// See runtime_probe_test.cpp: under Wine a 32-bit program must name the 64-bit
-// view to create a SOFTWARE\WOW6432Node path where a 32-bit program opens it.
-REGSAM viewFor(const std::wstring& key) {
-  return key.rfind(L"SOFTWARE\\WOW6432Node\\", 0) == 0 ? KEY_WOW64_64KEY : 0;
-}
-
-void addVersion(const std::wstring& key, const std::wstring& name) {
-  test::setRegistryDword(HKEY_LOCAL_MACHINE, key, name, 1, viewFor(key));
-}
-
 void cleanRegistry() {
   test::deleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\dotnet", KEY_WOW64_64KEY);
   test::deleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\dotnet");
@@ -112,98 +102,9 @@ class RuntimeInstall : public ::testing::Test {
   std::wstring originalTmp_;
 };
 
-TEST_F(RuntimeInstall, APresentRuntimeIsNeitherDownloadedNorWritten) {
-  serveInstallerEverywhere();
-  struct Case {
-    const wchar_t* seeded;
-    bool x64;
-  };
-  const Case cases[] = {
-      {runtime::kDesktopFrameworkX64, true},
-      {runtime::kBaseFrameworkX64, true},
-      {runtime::kDesktopFrameworkX86, false},
-      {runtime::kBaseFrameworkX86, false},
-  };
-  for (const Case& c : cases) {
-    cleanRegistry();
-    addVersion(c.seeded, L"6.0.25");
-    if (std::wstring(c.seeded).find(L"WindowsDesktop") != std::wstring::npos) {
-      EXPECT_TRUE(c.x64 ? ensureRuntimeX64(false) : ensureRuntimeX86(false)) << test::narrow(c.seeded);
-    } else {
-      EXPECT_TRUE(ensureRuntime(c.seeded, url(L"/dotnet?arch=x86"), true)) << test::narrow(c.seeded);
-    }
-  }
-  EXPECT_TRUE(test::requestLog().empty());
-  EXPECT_FALSE(test::fileExists(installerFile_));
-  EXPECT_TRUE(installerRuns().empty());
-}
-
-TEST_F(RuntimeInstall, SwitchesFollowTheSilentFlag) {
-  serveInstallerEverywhere();
-  installerRegisters(runtime::kDesktopFrameworkX86);
-  for (const bool silent : {true, false}) {
-    cleanRegistry();
-    DeleteFileW(report_.c_str());
-    EXPECT_TRUE(ensureRuntime(runtime::kDesktopFrameworkX86, url(L"/dotnet/desktop?arch=x86"), silent));
-    const auto runs = installerRuns();
-    ASSERT_EQ(runs.size(), 1u) << "silent " << silent;
-    EXPECT_EQ(runs[0].at("command"), expectedCommand(silent ? L"/quiet /norestart" : L"/passive /norestart"));
-    EXPECT_EQ(comparablePath(runs[0].at("directory")), comparablePath(temp_));
-    EXPECT_EQ(comparablePath(runs[0].at("module")), comparablePath(installerFile_));
-  }
-  EXPECT_EQ(requestedTargets(), (std::vector<std::string>{"/dotnet/desktop?arch=x86", "/dotnet/desktop?arch=x86"}));
-  EXPECT_FALSE(test::fileExists(installerFile_));
-}
-
-TEST_F(RuntimeInstall, WithOnlyTheBaseRuntimeTheDesktopInstallerRunsOnce) {
-  serveInstallerEverywhere();
-  installerRegisters(L"none");
-  struct Case {
-    bool x64;
-    const wchar_t* base;
-    const char* desktopTarget;
-  };
-  const Case cases[] = {
-      {false, runtime::kBaseFrameworkX86, "/dotnet/desktop?arch=x86"},
-      {true, runtime::kBaseFrameworkX64, "/dotnet/desktop?arch=amd64"},
-  };
-  for (const Case& c : cases) {
-    cleanRegistry();
-    test::resetHttpServer();
-    serveInstallerEverywhere();
-    DeleteFileW(report_.c_str());
-    addVersion(c.base, L"6.0.25");
-    EXPECT_TRUE(c.x64 ? ensureRuntimeX64(true) : ensureRuntimeX86(true)) << "x64 " << c.x64;
-    EXPECT_EQ(requestedTargets(), std::vector<std::string>{c.desktopTarget}) << "x64 " << c.x64;
-    EXPECT_EQ(installerRuns().size(), 1u) << "x64 " << c.x64;
-    EXPECT_FALSE(test::fileExists(installerFile_));
-  }
-}
-
-TEST_F(RuntimeInstall, WhenBothInstallationsFailBothAreTriedInOrder) {
-  serveInstallerEverywhere();
-  installerRegisters(L"none");
-  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_EXIT", L"1603");
-  struct Case {
-    bool x64;
-    std::vector<std::string> targets;
-  };
-  const Case cases[] = {
-      {true, {"/dotnet/desktop?arch=amd64", "/dotnet?arch=amd64"}},
-      {false, {"/dotnet/desktop?arch=x86", "/dotnet?arch=x86"}},
-  };
-  for (const Case& c : cases) {
-    test::resetHttpServer();
-    serveInstallerEverywhere();
-    DeleteFileW(report_.c_str());
-    EXPECT_FALSE(c.x64 ? ensureRuntimeX64(false) : ensureRuntimeX86(false)) << "x64 " << c.x64;
-    EXPECT_EQ(requestedTargets(), c.targets) << "x64 " << c.x64;
-    const auto runs = installerRuns();
-    ASSERT_EQ(runs.size(), 2u) << "x64 " << c.x64;
-    for (const auto& run : runs) EXPECT_EQ(run.at("command"), expectedCommand(L"/passive /norestart"));
-    EXPECT_FALSE(test::fileExists(installerFile_));
-  }
-}
+// Present runtimes, the switches, the fallback from the Windows Desktop to
+// the base runtime and a double failure are shown end to end, with the real
+// Setup.exe, in setup_runtime_test, launcher_win32_test and launcher_gui_test.
 
 TEST_F(RuntimeInstall, TheRegistryAloneDecidesNotTheExitCode) {
   serveInstallerEverywhere();

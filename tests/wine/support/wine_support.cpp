@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "package/text_conversion.h"
 #include "system/unique_handle.h"
 
 namespace tenvik::test {
@@ -221,22 +222,8 @@ std::vector<std::wstring> listFilesRecursive(const std::wstring& root) {
   return files;
 }
 
-std::string narrow(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string result(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                      nullptr);
-  return result;
-}
+std::string narrow(const std::wstring& text) { return toUTF8(text); }
 
-std::wstring widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring result(size, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), result.data(), size);
-  return result;
-}
+std::wstring widen(const std::string& utf8) { return toUTF16(utf8); }
 
 }  // namespace tenvik::test
