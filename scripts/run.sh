@@ -19,7 +19,8 @@ unset DISPLAY
 wineserver -k >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX"
 echo "== booting a fresh Wine prefix in $WINEPREFIX"
-sh -c 'exec </dev/null >/dev/null 2>&1; wineboot -i && wineserver -p'
+mkdir -p "$WINEPREFIX"
+sh -c 'exec </dev/null >/dev/null 2>&1; wineserver -p && wineboot -i'
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 # What a .NET 6 x64 runtime install leaves behind. The 32-bit reg tool writes
