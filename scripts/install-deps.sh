@@ -18,11 +18,15 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 # Debian 12 takes about a minute to start one Wine process, the backported
 # qemu 10 a fraction of a second.
 runs_i386() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+fast_qemu() {
+  major=$(/usr/bin/qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
+  [ -n "$major" ] && [ "$major" -ge 8 ]
+}
 
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 need_qemu=false
-if [ -e /lib/ld-linux.so.2 ] && ! runs_i386 && [ ! -x /usr/bin/qemu-i386 ]; then need_qemu=true; fi
+if [ -e /lib/ld-linux.so.2 ] && ! runs_i386 && ! fast_qemu; then need_qemu=true; fi
 if ! installed wine32:i386; then
   # Decided after Wine is in, when the i386 loader exists to be tried.
   need_qemu=unknown
@@ -40,6 +44,7 @@ if [ ${#missing[@]} -gt 0 ] || [ "$need_qemu" != false ]; then
   # makes wine32:i386 uninstallable. Use the machine's own sources minus the
   # security suite, in a private directory so the system's lists stay as they are.
   work=$(mktemp -d)
+  chmod 755 "$work"  # apt fetches as the _apt user
   trap 'rm -rf "$work"' EXIT
   mkdir -p "$work/sources" "$work/lists/partial"
   for f in /etc/apt/sources.list.d/*.sources; do
@@ -68,9 +73,9 @@ if [ ${#missing[@]} -gt 0 ] || [ "$need_qemu" != false ]; then
     echo "install-deps: installing ${missing[*]}"
     apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
-  if ! runs_i386 && [ ! -x /usr/bin/qemu-i386 ]; then
+  if ! runs_i386 && ! fast_qemu; then
     echo "install-deps: this kernel does not run i386 programs; installing qemu user emulation"
-    apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends -t "$codename-backports" qemu-user-static >/dev/null
+    apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends -t "$codename-backports" qemu-user >/dev/null
   fi
 fi
 
