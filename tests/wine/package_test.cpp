@@ -14,6 +14,8 @@
 #include "package/payload_container.h"
 #include "package/payload_resource.h"
 #include "package/text_conversion.h"
+#include "archive_writer.h"
+#include "support/setup_image.h"
 #include "support/wine_support.h"
 #include "system/path.h"
 
@@ -24,15 +26,8 @@ using test::fileExists;
 using test::listFilesRecursive;
 using test::readFileBytes;
 
-std::string le32(std::uint32_t value) {
-  std::string bytes;
-  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-  return bytes;
-}
-
 std::string entry(const std::string& name, const std::string& data) {
-  return le32(static_cast<std::uint32_t>(name.size())) + name +
-         le32(static_cast<std::uint32_t>(data.size())) + data;
+  return test::packageArchive({{name, data}});
 }
 
 std::string noise(size_t size, std::uint32_t seed) {
@@ -218,12 +213,12 @@ TEST_F(Package, LaterUnsafeEntriesAreSkipped) {
 }
 
 TEST_F(Package, HugeDeclaredLengthEndsTheExtractionCleanly) {
-  writePackage(entry("App.dll", "a") + entry("fine.txt", "f") + le32(4) + "huge" +
-               le32(0xFFFFFFF0u) + std::string(100000, 'h'));
+  writePackage(entry("App.dll", "a") + entry("fine.txt", "f") + packer::lengthField(4) + "huge" +
+               packer::lengthField(0xFFFFFFF0u) + std::string(100000, 'h'));
   EXPECT_EQ(extract(), at("App.dll"));
   EXPECT_EQ(extracted(), (std::vector<std::wstring>{L"App.dll", L"fine.txt"}));
 
-  writePackage(le32(0xFFFFFFFFu) + "short");
+  writePackage(packer::lengthField(0xFFFFFFFFu) + "short");
   EXPECT_EQ(extract(), L"");
 }
 

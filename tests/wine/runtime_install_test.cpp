@@ -152,8 +152,8 @@ TEST_F(RuntimeInstall, TheBaseInstallerRescuesAFailedDesktopInstallation) {
 TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
   struct Case {
     const char* what;
-    bool route;
-    test::RouteSpec spec;
+    bool served;
+    test::RouteSpec answer;
   };
   test::RouteSpec cutOff;
   cutOff.body = installer_.substr(0, 2000);
@@ -170,7 +170,7 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
   };
   for (const Case& c : cases) {
     test::resetHttpServer();
-    if (c.route) test::setRoute("/dotnet?arch=x86", c.spec);
+    if (c.served) test::setRoute("/dotnet?arch=x86", c.answer);
     test::writeFileBytes(installerFile_, "left over from an interrupted run");
     const long handlesBefore = test::openHandleCount();
     installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
