@@ -64,11 +64,12 @@ int runHost(const std::wstring& hostPath, const std::wstring& parameters, const 
 }
 
 // Unpacks the payload; the launch target, or empty when there is none. A
-// failed text conversion ends the run like a package without entries.
+// failed text conversion, or memory running out for the payload, ends the run
+// like a package without entries, so the work directory is still removed.
 std::wstring unpackPayload(const std::wstring& workDirectory) {
-  const std::wstring packagePath = joinPath(workDirectory, L".package");
-  writePayload(packagePath);
   try {
+    const std::wstring packagePath = joinPath(workDirectory, L".package");
+    writePayload(packagePath);
     return extractPackage(packagePath, workDirectory);
   } catch (const std::exception&) {
     return std::wstring();
