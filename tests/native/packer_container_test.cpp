@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "package/payload_container.h"
-
 namespace tenvik::packer {
 namespace {
 
@@ -54,16 +52,6 @@ TEST(BitmapFile, MatchesTheFormatByteForByte) {
     const std::string file = bitmapFile(payload);
     EXPECT_EQ(file, handBuiltBitmap(payload, *containerSide(size))) << "payload " << size;
   }
-}
-
-TEST(BitmapFile, DecodesBackOnceTheFileHeaderIsStripped) {
-  const std::string payload("\x1f\x8b\x08\0rest\0of\0it", 14);
-  const std::string file = bitmapFile(payload);
-  // What the resource compiler embeds: everything after the 14-byte header.
-  const std::string resource = file.substr(bitmapFileHeaderSize);
-  const auto decoded = decodePayload(resource);
-  ASSERT_TRUE(decoded);
-  EXPECT_EQ(*decoded, payload);
 }
 
 }  // namespace

@@ -5,31 +5,6 @@
 namespace tenvik {
 namespace {
 
-TEST(RuntimeSteps, DesktopRuntimeFirstThenBaseForEachArchitecture) {
-  struct Row {
-    bool x64;
-    size_t order;
-    const wchar_t* frameworkKey;
-    const wchar_t* installerPath;
-  };
-  const Row rows[] = {
-      {true, 0,
-       L"SOFTWARE\\WOW6432Node\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App",
-       L"/dotnet/desktop?arch=amd64"},
-      {true, 1, L"SOFTWARE\\WOW6432Node\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.NETCore.App",
-       L"/dotnet?arch=amd64"},
-      {false, 0, L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x86\\sharedfx\\Microsoft.WindowsDesktop.App",
-       L"/dotnet/desktop?arch=x86"},
-      {false, 1, L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x86\\sharedfx\\Microsoft.NETCore.App",
-       L"/dotnet?arch=x86"},
-  };
-  for (const Row& row : rows) {
-    const RuntimeStep step = runtimeSteps(row.x64)[row.order];
-    EXPECT_STREQ(step.frameworkKey, row.frameworkKey) << "x64 " << row.x64 << " step " << row.order;
-    EXPECT_STREQ(step.installerPath, row.installerPath) << "x64 " << row.x64 << " step " << row.order;
-  }
-}
-
 TEST(InstallerAddress, BasePlusPathAndQuery) {
   struct Case {
     const wchar_t* base;
@@ -49,11 +24,6 @@ TEST(InstallerAddress, BasePlusPathAndQuery) {
   for (const Case& c : cases) {
     EXPECT_EQ(installerAddress(c.base, c.path), c.expected) << "base: " << c.base << " path: " << c.path;
   }
-}
-
-TEST(InstallerSwitches, QuietWhenSilentPassiveOtherwise) {
-  EXPECT_EQ(installerSwitches(true), L"/quiet /norestart");
-  EXPECT_EQ(installerSwitches(false), L"/passive /norestart");
 }
 
 }  // namespace
