@@ -206,40 +206,5 @@ TEST_F(GzstreamReading, MissingFileLeavesTheStreamBad) {
   EXPECT_EQ(in.gcount(), 0);
 }
 
-TEST_F(GzstreamReading, PutbackSurvivesARefill) {
-  const std::string content = sampleBytes(2000);
-  igzstream in(gnuGzip("putback", content).c_str());
-  std::string first(299, '\0');
-  in.read(first.data(), 299);  // exactly one refill's worth
-  char c;
-  ASSERT_TRUE(in.get(c));  // forces the second refill
-  EXPECT_EQ(c, content[299]);
-  // The new byte plus the four kept from the previous refill.
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(in.unget()) << "unget " << i;
-  ASSERT_TRUE(in.get(c));
-  EXPECT_EQ(c, content[295]);
-  ASSERT_TRUE(in.unget());
-  EXPECT_FALSE(in.unget());  // nothing older is kept
-}
-
-TEST_F(GzstreamReading, WritingThroughTheBufferFails) {
-  igzstream in(gnuGzip("write", "abc").c_str());
-  EXPECT_EQ(in.rdbuf()->sputc('x'), EOF);
-  EXPECT_EQ(in.rdbuf()->sputn("xyz", 3), 0);
-  EXPECT_EQ(in.rdbuf()->pubsync(), 0);
-  EXPECT_EQ(readAll(in), "abc");
-}
-
-TEST_F(GzstreamReading, ReadsWhatZlibWrote) {
-  const std::string content = sampleBytes(100000);
-  gzFile out = gzopen(path("zlib.gz").c_str(), "wb9");
-  ASSERT_NE(out, nullptr);
-  ASSERT_EQ(gzwrite(out, content.data(), static_cast<unsigned>(content.size())),
-            static_cast<int>(content.size()));
-  ASSERT_EQ(gzclose(out), Z_OK);
-  igzstream in(path("zlib.gz").c_str());
-  EXPECT_EQ(readAll(in), content);
-}
-
 }  // namespace
 }  // namespace tenvik

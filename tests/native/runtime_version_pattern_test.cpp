@@ -18,8 +18,9 @@ void expectAll(const std::vector<PatternCase>& cases) {
   }
 }
 
-TEST(VersionPattern, RuntimeVersions) {
+TEST(VersionPattern, MatchesAtALineStartSixAndOneMoreUnit) {
   expectAll({
+      // Runtime versions: only major version 6.
       {L"6.0.0", true},
       {L"6.0.25", true},
       {L"6.0.36", true},
@@ -29,11 +30,7 @@ TEST(VersionPattern, RuntimeVersions) {
       {L"8.0.0", false},
       {L"16.0.1", false},
       {L"26.0", false},
-  });
-}
-
-TEST(VersionPattern, DotIsAnyUnitNotAFullStop) {
-  expectAll({
+      // The dot is any unit, not a full stop.
       {L"60.1", true},
       {L"6x", true},
       {L"66", true},
@@ -42,11 +39,7 @@ TEST(VersionPattern, DotIsAnyUnitNotAFullStop) {
       {std::wstring(L"6\0", 2), true},
       {L"6\u2028", true},
       {L"6\u00e9", true},
-  });
-}
-
-TEST(VersionPattern, NeedsOneMoreUnitThatEndsNoLine) {
-  expectAll({
+      // One more unit is needed, and it must end no line.
       {L"", false},
       {L"6", false},
       {L"6\n", false},
@@ -55,11 +48,7 @@ TEST(VersionPattern, NeedsOneMoreUnitThatEndsNoLine) {
       {L".6", false},
       {L" 6.0.25", false},
       {L"v6.0.25", false},
-  });
-}
-
-TEST(VersionPattern, LineStartAfterLineFeedOnly) {
-  expectAll({
+      // A line starts after a line feed only.
       {L"5.0\n6.0", true},
       {L"\n6.", true},
       {L"x\n\n6.0", true},
