@@ -7,11 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
 #include <string>
 
 #include "download/download_file.h"
-#include "download/winhttp_library.h"
 #include "support/http_fixture.h"
 #include "support/wine_support.h"
 
@@ -149,9 +147,6 @@ TEST_F(Download, ReadsTheBodyHoweverTheServerSendsIt) {
 TEST_F(Download, FailsEmptyOnAnIncompleteOrUntrustworthyBody) {
   RouteSpec shortBody = bodyRoute(pattern(3000));
   shortBody.declaredLength = 5000;
-  RouteSpec shortInPieces = shortBody;
-  shortInPieces.chunk = 1000;
-  shortInPieces.pauseMs = 30;
   RouteSpec negative = bodyRoute("abc");
   negative.declaredLength = -1;
   RouteSpec absurd = bodyRoute("abc");
@@ -160,7 +155,6 @@ TEST_F(Download, FailsEmptyOnAnIncompleteOrUntrustworthyBody) {
   huge.declaredLength = 2000000000LL;
   const ShapeCase cases[] = {
       {"declares more than it sends", shortBody, ""},
-      {"declares more than it sends, in pieces", shortInPieces, ""},
       {"a negative length", negative, ""},
       {"a length beyond 32 bits", absurd, ""},
       {"a length beyond any installer", huge, ""},
@@ -222,19 +216,6 @@ TEST_F(Download, AnHttpsAddressIsRequestedOverTls) {
   EXPECT_FALSE(logged("server", "/tls"));
 }
 
-TEST_F(Download, RefusesAnAddressItCannotSplit) {
-  const std::wstring port = environmentVariable(L"TENVIK_HTTP_PORT");
-  const std::wstring cases[] = {
-      L"127.0.0.1:" + port + L"/x",       // no "//"
-      L"http://127.0.0.1:" + port,        // no path
-      L"http://127.0.0.1:" + port + L"0000000/x",  // no such port
-  };
-  for (const std::wstring& address : cases) {
-    EXPECT_EQ(downloadFile(address), "") << narrow(address);
-  }
-  EXPECT_TRUE(requestLog().empty());
-}
-
 TEST_F(Download, GoesThroughTheUsersNamedProxy) {
   setRoute("/via-proxy", bodyRoute(pattern(4000)));
   UserProxySettings settings;
@@ -248,30 +229,6 @@ TEST_F(Download, GoesThroughTheUsersNamedProxy) {
   EXPECT_EQ(requests[0].via, "proxy");
   EXPECT_EQ(requests[0].target, narrow(proxiedUrl("/via-proxy")));
   EXPECT_EQ(requests[0].userAgent, kUserAgent);
-}
-
-TEST_F(Download, ANamedProxyWinsOverAutoDetectionAndAScript) {
-  setRoute("/via-proxy", bodyRoute("through the proxy"));
-  setRoute("/proxy.pac", bodyRoute("function FindProxyForURL(url, host) { return \"DIRECT\"; }\n"));
-  UserProxySettings settings;
-  settings.autoDetect = true;
-  settings.proxy = narrow(proxyAddress());
-  settings.scriptUrl = narrow(url("/proxy.pac"));
-  ScopedUserProxySettings scoped(settings);
-  EXPECT_EQ(downloadFile(proxiedUrl("/via-proxy")), "through the proxy");
-  EXPECT_FALSE(logged("server", "/proxy.pac")) << "the script was looked at";
-}
-
-TEST_F(Download, AScriptWithoutAutoDetectionIsNotUsed) {
-  setRoute("/direct", bodyRoute("direct"));
-  setRoute("/proxy.pac", bodyRoute("function FindProxyForURL(url, host) { return \"PROXY " +
-                                   narrow(proxyAddress()) + "\"; }\n"));
-  UserProxySettings settings;
-  settings.scriptUrl = narrow(url("/proxy.pac"));
-  ScopedUserProxySettings scoped(settings);
-  EXPECT_EQ(downloadFile(url("/direct")), "direct");
-  EXPECT_FALSE(logged("server", "/proxy.pac"));
-  EXPECT_EQ(countVia("proxy"), 0u);
 }
 
 TEST_F(Download, AutoDetectionWithAScriptAsksTheScript) {
@@ -294,45 +251,6 @@ TEST_F(Download, AutoDetectionThatFindsNothingGoesDirect) {
   ScopedUserProxySettings scoped(settings);
   EXPECT_EQ(downloadFile(url("/direct")), "direct");
   EXPECT_EQ(countVia("proxy"), 0u);
-}
-
-struct SeenProxyConfig {
-  bool autoDetect = false;
-  std::wstring scriptUrl;
-  std::wstring proxy;
-  std::wstring bypass;
-};
-
-SeenProxyConfig proxyConfigAsWinHttpSeesIt() {
-  WinHttpLibrary library;
-  if (!loadWinHttp(library)) throw std::runtime_error("winhttp.dll did not load");
-  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
-  library.getIEProxyConfigForCurrentUser(&config);
-  const UniqueGlobalString script(config.lpszAutoConfigUrl);
-  const UniqueGlobalString proxy(config.lpszProxy);
-  const UniqueGlobalString bypass(config.lpszProxyBypass);
-  return {config.fAutoDetect != FALSE, script ? script.get() : L"", proxy ? proxy.get() : L"",
-          bypass ? bypass.get() : L""};
-}
-
-// The downloader tests above rely on these settings reaching WinHTTP.
-TEST_F(Download, TheFixtureWritesTheSettingsWinHttpReads) {
-  UserProxySettings settings;
-  settings.proxy = "127.0.0.1:3128";
-  settings.bypass = "<local>";
-  settings.scriptUrl = "http://127.0.0.1:1/proxy.pac";
-  {
-    ScopedUserProxySettings scoped(settings);
-    const SeenProxyConfig seen = proxyConfigAsWinHttpSeesIt();
-    EXPECT_FALSE(seen.autoDetect);
-    EXPECT_EQ(seen.proxy, L"127.0.0.1:3128");
-    EXPECT_EQ(seen.bypass, L"<local>");
-    EXPECT_EQ(seen.scriptUrl, L"http://127.0.0.1:1/proxy.pac");
-  }
-  const SeenProxyConfig restored = proxyConfigAsWinHttpSeesIt();  // as in a fresh prefix
-  EXPECT_TRUE(restored.autoDetect);
-  EXPECT_EQ(restored.proxy, L"");
-  EXPECT_EQ(restored.scriptUrl, L"");
 }
 
 TEST_F(Download, IgnoresAWinHttpPlantedBesideTheProgram) {
