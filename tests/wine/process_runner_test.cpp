@@ -118,18 +118,6 @@ TEST_F(ProcessRunner, WindowIsShownNormally) {
   EXPECT_EQ(run.at("showWindow"), std::to_wstring(SW_SHOW));
 }
 
-TEST_F(ProcessRunner, TheCallerGetsAWaitableProcessWithItsFullExitCode) {
-  for (const wchar_t* code : {L"0", L"3010", L"0xE0434352", L"-1"}) {
-    SetEnvironmentVariableW(L"TENVIK_REPORT_EXIT", code);
-    UniqueKernelHandle process(runProcess(reportArgs_, L"", L""));
-    ASSERT_TRUE(process);
-    ASSERT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
-    DWORD exitCode = 0x12345;
-    ASSERT_TRUE(GetExitCodeProcess(process.get(), &exitCode));
-    EXPECT_EQ(exitCode, static_cast<DWORD>(std::wcstoul(code, nullptr, 0))) << test::narrow(code);
-  }
-}
-
 TEST_F(ProcessRunner, OnlyTheProcessHandleOutlivesTheCall) {
   const long before = test::openHandleCount();
   if (before < 0) GTEST_SKIP() << "the platform does not list handles";

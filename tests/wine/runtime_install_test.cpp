@@ -15,8 +15,6 @@
 namespace tenvik {
 namespace {
 
-using test::comparablePath;
-
 void cleanRegistry() {
   test::deleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\dotnet", KEY_WOW64_64KEY);
   test::deleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\dotnet");
@@ -56,16 +54,12 @@ class RuntimeInstall : public ::testing::Test {
     if (!installerFile_.empty()) DeleteFileW(installerFile_.c_str());
   }
 
-  void serveInstallerAt(const std::string& target) {
+  void serveInstallerEverywhere() {
     test::RouteSpec route;
     route.body = installer_;
-    test::setRoute(target, route);
-  }
-
-  void serveInstallerEverywhere() {
     for (const char* target : {"/dotnet/desktop?arch=amd64", "/dotnet?arch=amd64", "/dotnet/desktop?arch=x86",
                                "/dotnet?arch=x86"}) {
-      serveInstallerAt(target);
+      test::setRoute(target, route);
     }
   }
 
@@ -88,11 +82,6 @@ class RuntimeInstall : public ::testing::Test {
   }
 
   std::vector<test::StandinRun> installerRuns() const { return test::readStandinRuns(report_); }
-
-  std::wstring expectedCommand(const std::wstring& switches) const {
-    const bool blank = installerFile_.find(L' ') != std::wstring::npos;
-    return (blank ? L"\"" + installerFile_ + L"\"" : installerFile_) + L" " + switches;
-  }
 
   std::string installer_;
   std::wstring scratch_;
@@ -179,29 +168,6 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
     EXPECT_FALSE(test::fileExists(installerFile_)) << c.what;
   }
   EXPECT_TRUE(installerRuns().empty());
-}
-
-TEST_F(RuntimeInstall, ALeftoverInstallerIsReplacedAndRemoved) {
-  serveInstallerEverywhere();
-  test::writeFileBytes(installerFile_, "MZ left over from an interrupted run");
-  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
-  EXPECT_EQ(installerRuns().size(), 1u);
-  EXPECT_FALSE(test::fileExists(installerFile_));
-}
-
-TEST_F(RuntimeInstall, ATemporaryDirectoryWithBlanksIsQuoted) {
-  const std::wstring directory = scratch_ + L"\\temp with blanks";
-  ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr));
-  useTemporaryDirectory(directory);
-  ASSERT_EQ(comparablePath(temp_), comparablePath(directory));
-  serveInstallerEverywhere();
-  installerRegisters(runtime::kDesktopFrameworkX86);
-  EXPECT_TRUE(ensureRuntimeX86(false));
-  const auto runs = installerRuns();
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].at("command"), L"\"" + installerFile_ + L"\" /passive /norestart");
-  EXPECT_EQ(comparablePath(runs[0].at("directory")), comparablePath(directory));
-  EXPECT_TRUE(test::listFilesRecursive(directory).empty());
 }
 
 TEST_F(RuntimeInstall, WithoutATemporaryDirectoryNothingIsWrittenOrRun) {
