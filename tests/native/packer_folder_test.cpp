@@ -134,19 +134,6 @@ TEST_F(PackerFolder, SameFolderGivesTheSameBytes) {
   EXPECT_EQ(readBytes(output()), first);
 }
 
-TEST_F(PackerFolder, PacksTheSampleApplication) {
-  ASSERT_EQ(packApp("Sample.App.dll", TENVIK_SAMPLE_APP_DIR), 0) << err_.str();
-  const auto entries = unpack(output());
-  ASSERT_FALSE(entries.empty());
-  EXPECT_EQ(entries.front().name, "Sample.App.dll");
-  EXPECT_EQ(entries.front().data, readBytes(fs::path(TENVIK_SAMPLE_APP_DIR) / "Sample.App.dll"));
-  size_t files = 0;
-  for (const auto& item : fs::recursive_directory_iterator(TENVIK_SAMPLE_APP_DIR)) {
-    files += item.is_regular_file();
-  }
-  EXPECT_EQ(entries.size(), files);
-}
-
 TEST_F(PackerFolder, FollowsLinksToFilesInsideTheFolder) {
   writeBytes(app_ / "Main.dll", "main");
   writeBytes(app_ / "real/data.bin", "data");
