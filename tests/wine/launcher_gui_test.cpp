@@ -60,16 +60,25 @@ BOOL CALLBACK matchErrorBox(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
-// The error box of the process, or null once the process has ended or the
-// time is up.
+// The error box of the process once it is shown (its text and buttons are in
+// place by then), or null once the process has ended or the time is up.
 HWND waitForErrorBox(const RunningProgram& program, DWORD timeoutMs) {
   for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
     Search search = {program.id, nullptr};
     EnumWindows(matchErrorBox, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    if (search.found && IsWindowVisible(search.found)) return search.found;
     if (WaitForSingleObject(program.process.get(), 100) == WAIT_OBJECT_0) return nullptr;
   }
   return nullptr;
+}
+
+// Presses OK the way the button itself reports it, and again while the box
+// stays: a click synthesised into a window that is not yet active can be lost.
+void pressOk(HWND box, HWND okButton, const RunningProgram& program) {
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(okButton));
+    if (WaitForSingleObject(program.process.get(), 1000) == WAIT_OBJECT_0) return;
+  }
 }
 
 BOOL CALLBACK collectChild(HWND window, LPARAM parameter) {
@@ -142,7 +151,7 @@ TEST_F(LauncherGui, PrerequisiteFailureShowsTheErrorBoxAndEndsWithOne) {
   // Nothing has been unpacked while the box waits.
   EXPECT_FALSE(directoryExists(productDirectory()));
 
-  PostMessageW(okButton, BM_CLICK, 0, 0);
+  pressOk(box, okButton, program);
   EXPECT_EQ(waitForExit(program), 1u);
   EXPECT_FALSE(directoryExists(productDirectory()));
   // Both installers were tried, the Windows Desktop runtime's first.
