@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "runtime/runtime_probe.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
@@ -53,18 +54,7 @@ std::wstring nativeProgramFilesFolder(bool wow64) {
                     KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
-  DWORD bytes = 0;
-  if (RegGetValueW(key.get(), nullptr, L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
-      ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  std::wstring folder(bytes / sizeof(wchar_t) + 1, L'\0');
-  if (RegGetValueW(key.get(), nullptr, L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr, folder.data(), &bytes) !=
-      ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  folder.resize(wcsnlen(folder.c_str(), folder.size()));
-  return folder;
+  return readStringValue(key.get(), L"ProgramFilesDir");
 }
 
 std::wstring knownFolderPath(const GUID& folder) {

@@ -55,20 +55,20 @@ LONG readRegistryString(HKEY key, const wchar_t* valueName, wchar_t* buffer, DWO
   return ERROR_SUCCESS;
 }
 
+std::wstring readStringValue(HKEY key, const wchar_t* valueName) {
+  DWORD count = 0;
+  if (readRegistryString(key, valueName, nullptr, count) != ERROR_SUCCESS) return std::wstring();
+  std::vector<wchar_t> buffer(count > 0 ? count : 1);
+  if (readRegistryString(key, valueName, buffer.data(), count) != ERROR_SUCCESS) return std::wstring();
+  return std::wstring(buffer.data());
+}
+
 std::wstring readInstallLocation(const std::wstring& installKey) {
   UniqueRegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, installKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
-  DWORD count = 0;
-  if (readRegistryString(key.get(), runtime::kInstallLocationValue, nullptr, count) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  std::vector<wchar_t> buffer(count > 0 ? count : 1);
-  if (readRegistryString(key.get(), runtime::kInstallLocationValue, buffer.data(), count) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  return std::wstring(buffer.data());
+  return readStringValue(key.get(), runtime::kInstallLocationValue);
 }
 
 }  // namespace tenvik

@@ -15,6 +15,10 @@ bool isRuntimeInstalled(const std::wstring& frameworkKey);
 // for a value that is not a terminated REG_SZ/REG_EXPAND_SZ string.
 LONG readRegistryString(HKEY key, const wchar_t* valueName, wchar_t* buffer, DWORD& count);
 
+// A string value of an open key, read by two calls of the protocol above;
+// empty on any failure.
+std::wstring readStringValue(HKEY key, const wchar_t* valueName);
+
 // InstallLocation of the install key (below HKEY_LOCAL_MACHINE), read by the
 // two-call protocol; empty on any failure.
 std::wstring readInstallLocation(const std::wstring& installKey);
