@@ -157,7 +157,11 @@ LoadedPayload loadPayload(const fs::path& file) {
 int runPacker(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
               bool errIsTerminal) {
   Console console{out, err, errIsTerminal};
-  if (!arguments.empty() && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "help")) {
+  const auto asksForHelp = [&](std::size_t at) {
+    return arguments.size() > at && (arguments[at] == "--help" || arguments[at] == "-h");
+  };
+  if ((!arguments.empty() && arguments[0] == "help") || asksForHelp(0) ||
+      (!arguments.empty() && isSubcommand(arguments[0]) && asksForHelp(1))) {
     out << helpText;
     return exitSuccess;
   }

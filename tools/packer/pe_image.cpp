@@ -85,18 +85,6 @@ int resourceSectionIndex(const PeImage& image) {
   throw PackError("its resources do not begin a section of their own", exitNotPe);
 }
 
-std::string_view imageBytesAt(const PeImage& image, std::uint32_t rva, std::uint32_t size, bool& ok) {
-  ok = false;
-  for (const PeSection& section : image.sections) {
-    if (rva < section.virtualAddress) continue;
-    const std::uint64_t inside = rva - section.virtualAddress;
-    if (!fits(inside, size, section.rawSize)) continue;
-    ok = true;
-    return std::string_view(image.bytes).substr(section.rawOffset + inside, size);
-  }
-  return {};
-}
-
 std::uint32_t peChecksum(std::string_view file, std::size_t checksumOffset) {
   std::uint64_t sum = 0;
   for (std::size_t i = 0; i < file.size(); i += 2) {

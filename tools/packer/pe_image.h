@@ -47,10 +47,6 @@ PeImage parsePeImage(std::string bytes);
 // when the directory sits anywhere but at a section's start.
 int resourceSectionIndex(const PeImage& image);
 
-// The bytes of the image at rva, size long, when they lie within one
-// section's file data; empty view otherwise (ok set to false).
-std::string_view imageBytesAt(const PeImage& image, std::uint32_t rva, std::uint32_t size, bool& ok);
-
 struct RewriteResult {
   std::string bytes;
   bool certificateRemoved = false;

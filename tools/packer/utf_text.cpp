@@ -1,7 +1,5 @@
 #include "utf_text.h"
 
-#include <vector>
-
 namespace tenvik::packer {
 namespace {
 
