@@ -11,7 +11,6 @@
 #include "pack_error.h"
 #include "packer.h"
 #include "payload_check.h"
-#include "pe_image.h"
 #include "progress_line.h"
 #include "setup_image.h"
 #include "utf_text.h"
@@ -103,22 +102,23 @@ int runPack(const std::vector<std::string>& arguments, Console& console) {
   const std::string productWord = option("--product-word").value_or("Tenvik");
   if (productWord.empty()) return usageError(console, "--product-word must not be empty", packUsage);
 
-  // Everything about the stub is checked before a large folder is packed.
-  std::string stubBytes;
-  if (stub) {
-    stubBytes = readInputFile(fs::u8path(*stub));
-    try {
-      parsePeImage(stubBytes);
-    } catch (const PackError& failure) {
-      throw PackError("The stub \"" + *stub + "\" cannot be used: " + failure.what(), failure.exitCode);
-    }
-  }
   if (icon) {
     const std::string iconBytes = readInputFile(fs::u8path(*icon));
     try {
       stamp.icons = parseIconFile(iconBytes);
     } catch (const PackError& failure) {
       throw PackError("\"" + *icon + "\": " + failure.what(), failure.exitCode);
+    }
+  }
+  // A trial stamp with an empty payload finds whatever is wrong with the
+  // stub before a large folder is packed.
+  std::string stubBytes;
+  if (stub) {
+    stubBytes = readInputFile(fs::u8path(*stub));
+    try {
+      stampSetup(stubBytes, std::string_view(), stamp);
+    } catch (const PackError& failure) {
+      throw PackError("The stub \"" + *stub + "\" cannot be stamped: " + failure.what(), failure.exitCode);
     }
   }
 

@@ -90,7 +90,8 @@ bool isValidUtf8(std::string_view bytes) {
 std::vector<SourceFile> collectSources(const fs::path& folder, std::string_view entryName) {
   std::error_code error;
   if (!fs::is_directory(folder, error)) {
-    throw PackError("The folder " + quoted(folder.u8string()) + " does not exist");
+    const bool exists = fs::exists(fs::symlink_status(folder, error));
+    throw PackError("The folder " + quoted(folder.u8string()) + (exists ? " is not a folder" : " does not exist"));
   }
   const fs::path canonicalFolder = fs::canonical(folder);
 
