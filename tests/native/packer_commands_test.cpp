@@ -191,6 +191,18 @@ TEST_F(PackerCommands, DamagedInputsAreNamedAndNeverWrittenAsWhole) {
   }
 }
 
+TEST_F(PackerCommands, ExtractionDoesNotFollowLinksOutOfTheDirectory) {
+  writeBytes(root_ / "input.bmp",
+             bitmapFileOf(resourceOf(gzipOf(archiveOf({{"App.dll", "app"}, {"link/planted.dll", "x"}})))));
+  fs::create_directories(root_ / "out");
+  fs::create_directories(root_ / "elsewhere");
+  fs::create_directory_symlink(root_ / "elsewhere", root_ / "out/link");
+  EXPECT_EQ(run({"extract", path("input.bmp"), path("out")}), 6);
+  EXPECT_NE(err_.str().find("refused \"link/planted.dll\""), std::string::npos) << err_.str();
+  EXPECT_TRUE(fs::is_empty(root_ / "elsewhere"));
+  EXPECT_EQ(readBytes(root_ / "out/App.dll"), "app");
+}
+
 TEST_F(PackerCommands, StubsThatCannotBeStampedLeaveNoOutput) {
   writeBytes(root_ / "app/App.dll", "app");
   writeBytes(root_ / "not-pe.exe", "MZ but nothing more");

@@ -1,6 +1,7 @@
 // tenvik-pack extract: the entries of a Setup.exe or payload bitmap written
 // below a directory, as the bootstrapper would write them.
 
+#include <algorithm>
 #include <system_error>
 
 #include "commands.h"
@@ -62,7 +63,8 @@ int runExtract(const std::vector<std::string>& arguments, Console& console) {
   std::size_t written = 0, refused = 0, failed = 0;
   std::uint64_t bytes = 0;
   checkPayloadResource(loaded.resource, [&](const PackageEntry& entry) {
-    const std::string shown = sanitisedUtf8(entry.name);
+    std::string shown = sanitisedUtf8(entry.name);
+    std::replace(shown.begin(), shown.end(), '\\', '/');  // as list shows it
     const auto path = isSafeEntryName(entry.name) ? targetPath(root, entry.name) : std::nullopt;
     if (!path) {
       console.err << "tenvik-pack: refused \"" << shown << "\": extraction does not write this name\n";
