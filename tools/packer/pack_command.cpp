@@ -62,116 +62,135 @@ std::string checkedBitmapFile(const fs::path& file, PackSummary& summary) {
   return bytes;
 }
 
-}  // namespace
+struct PackRequest {
+  std::string output;
+  std::optional<std::string> stub, payload, entry, folder, icon;
+  StampOptions stamp;  // icons filled in once the file is read
+  std::string productWord = "Tenvik";
+};
 
-int runPack(const std::vector<std::string>& arguments, Console& console) {
+// The request on the command line; nothing, with problem set to what to
+// tell the user (empty when parseArguments already told), when it is malformed.
+std::optional<PackRequest> packRequest(const std::vector<std::string>& arguments, std::ostream& err,
+                                       std::string& problem) {
   const auto parsed = parseArguments(arguments,
                                      {"--entry", "--output", "--stub", "--payload", "--icon", "--product-name",
                                       "--company", "--file-version", "--product-word"},
-                                     {}, console.err);
-  if (!parsed) return usageError(console, "", packUsage);
+                                     {}, err);
+  if (!parsed) return std::nullopt;
   const auto option = [&](const char* name) -> std::optional<std::string> {
     const auto found = parsed->values.find(name);
     if (found == parsed->values.end()) return std::nullopt;
     return found->second;
   };
-  const auto output = option("--output"), stub = option("--stub"), payload = option("--payload");
-  const auto entry = option("--entry");
-  if (!output || output->empty()) return usageError(console, "--output is required", packUsage);
-  if (payload) {
-    if (!stub) return usageError(console, "--payload needs --stub: the bitmap is already a payload", packUsage);
-    if (entry || !parsed->positional.empty()) {
-      return usageError(console, "--payload replaces --entry and the folder", packUsage);
-    }
-  } else if (!entry || entry->empty() || parsed->positional.size() != 1) {
-    return usageError(console, "--entry, --output and exactly one folder are required", packUsage);
+  const auto refuse = [&](const char* why) {
+    problem = why;
+    return std::nullopt;
+  };
+  PackRequest request;
+  request.output = option("--output").value_or("");
+  request.stub = option("--stub");
+  request.payload = option("--payload");
+  request.entry = option("--entry");
+  request.icon = option("--icon");
+  if (request.output.empty()) return refuse("--output is required");
+  if (request.payload) {
+    if (!request.stub) return refuse("--payload needs --stub: the bitmap is already a payload");
+    if (request.entry || !parsed->positional.empty()) return refuse("--payload replaces --entry and the folder");
+  } else if (!request.entry || request.entry->empty() || parsed->positional.size() != 1) {
+    return refuse("--entry, --output and exactly one folder are required");
+  } else {
+    request.folder = parsed->positional.front();
   }
-  StampOptions stamp;
-  stamp.version.productName = option("--product-name");
-  stamp.version.company = option("--company");
-  if (const auto version = option("--file-version")) {
-    stamp.version.fileVersion = parseVersionNumber(*version);
-    if (!stamp.version.fileVersion) {
-      return usageError(console, "--file-version needs four numbers from 0 to 65535, e.g. 2.1.0.0", packUsage);
-    }
+  VersionChanges& version = request.stamp.version;
+  version.productName = option("--product-name");
+  version.company = option("--company");
+  if (const auto text = option("--file-version")) {
+    version.fileVersion = parseVersionNumber(*text);
+    if (!version.fileVersion) return refuse("--file-version needs four numbers from 0 to 65535, e.g. 2.1.0.0");
   }
-  const auto icon = option("--icon");
-  if (!stub && (icon || stamp.version.productName || stamp.version.company || stamp.version.fileVersion)) {
-    return usageError(console, "--icon, --product-name, --company and --file-version need --stub", packUsage);
+  if (!request.stub && (request.icon || version.productName || version.company || version.fileVersion)) {
+    return refuse("--icon, --product-name, --company and --file-version need --stub");
   }
-  const std::string productWord = option("--product-word").value_or("Tenvik");
-  if (productWord.empty()) return usageError(console, "--product-word must not be empty", packUsage);
+  request.productWord = option("--product-word").value_or(request.productWord);
+  if (request.productWord.empty()) return refuse("--product-word must not be empty");
+  return request;
+}
 
-  if (icon) {
-    const std::string iconBytes = readInputFile(fs::u8path(*icon));
+// The payload bitmap of folder, with a progress line on a terminal.
+std::string bitmapOfFolder(const PackRequest& request, Console& console, PackSummary& summary) {
+  // A Windows user may name the entry with backslashes; the archive always
+  // uses "/".
+  const std::string entryName = fs::u8path(*request.entry).lexically_normal().generic_u8string();
+  ProgressLine progress(console.err, console.errIsTerminal);
+  std::string member;
+  try {
+    member = packFolder(fs::u8path(*request.folder), entryName, &summary,
+                        [&](const PackProgress& done) { progress.update(done); });
+  } catch (...) {
+    progress.finish();
+    throw;
+  }
+  progress.finish();
+  const auto side = containerSide(member.size());
+  if (!side) throw PackError("The compressed package is too large for a bitmap container");
+  summary.payloadBytes = member.size();
+  summary.side = *side;
+  return bitmapFile(member);
+}
+
+}  // namespace
+
+int runPack(const std::vector<std::string>& arguments, Console& console) {
+  std::string problem;
+  auto request = packRequest(arguments, console.err, problem);
+  if (!request) return usageError(console, problem, packUsage);
+  StampOptions& stamp = request->stamp;
+  if (request->icon) {
+    const std::string iconBytes = readInputFile(fs::u8path(*request->icon));
     try {
       stamp.icons = parseIconFile(iconBytes);
     } catch (const PackError& failure) {
-      throw PackError("\"" + *icon + "\": " + failure.what(), failure.exitCode);
+      throw PackError("\"" + *request->icon + "\": " + failure.what(), failure.exitCode);
     }
   }
   // A trial stamp with an empty payload finds whatever is wrong with the
   // stub before a large folder is packed.
   std::string stubBytes;
-  if (stub) {
-    stubBytes = readInputFile(fs::u8path(*stub));
+  const auto stampStub = [&](std::string_view resource) {
     try {
-      stampSetup(stubBytes, std::string_view(), stamp);
+      return stampSetup(stubBytes, resource, stamp);
     } catch (const PackError& failure) {
-      throw PackError("The stub \"" + *stub + "\" cannot be stamped: " + failure.what(), failure.exitCode);
+      throw PackError("The stub \"" + *request->stub + "\" cannot be stamped: " + failure.what(),
+                      failure.exitCode);
     }
+  };
+  if (request->stub) {
+    stubBytes = readInputFile(fs::u8path(*request->stub));
+    stampStub(std::string_view());
   }
 
   PackSummary summary;
-  std::string bitmap;
-  if (payload) {
-    bitmap = checkedBitmapFile(fs::u8path(*payload), summary);
-  } else {
-    // A Windows user may name the entry with backslashes; the archive always
-    // uses "/".
-    const std::string entryName = fs::u8path(*entry).lexically_normal().generic_u8string();
-    ProgressLine progress(console.err, console.errIsTerminal);
-    std::string member;
-    try {
-      member = packFolder(fs::u8path(parsed->positional.front()), entryName, &summary,
-                          [&](const PackProgress& done) { progress.update(done); });
-    } catch (...) {
-      progress.finish();
-      throw;
-    }
-    progress.finish();
-    const auto side = containerSide(member.size());
-    if (!side) throw PackError("The compressed package is too large for a bitmap container");
-    summary.payloadBytes = member.size();
-    summary.side = *side;
-    bitmap = bitmapFile(member);
-  }
-  const std::string_view resource = std::string_view(bitmap).substr(bitmapFileHeaderSize);
-  warnAboutLongPaths(summary.names, productWord, console.err);
+  const std::string bitmap = request->payload ? checkedBitmapFile(fs::u8path(*request->payload), summary)
+                                              : bitmapOfFolder(*request, console, summary);
+  warnAboutLongPaths(summary.names, request->productWord, console.err);
 
-  const fs::path outputPath = fs::u8path(*output);
-  std::string what;
-  if (stub) {
-    StampResult stamped;
-    try {
-      stamped = stampSetup(std::move(stubBytes), resource, stamp);
-    } catch (const PackError& failure) {
-      throw PackError("The stub \"" + *stub + "\" cannot be stamped: " + failure.what(), failure.exitCode);
-    }
+  const fs::path output = fs::u8path(request->output);
+  if (request->stub) {
+    const StampResult stamped = stampStub(std::string_view(bitmap).substr(bitmapFileHeaderSize));
     if (stamped.certificateRemoved) {
-      console.err << "tenvik-pack: warning: the stub \"" << *stub
+      console.err << "tenvik-pack: warning: the stub \"" << *request->stub
                   << "\" was signed; its signature cannot cover the new payload and was removed: sign \""
-                  << *output << "\" again\n";
+                  << request->output << "\" again\n";
     }
-    writeOutput(outputPath, stamped.bytes);
-    what = "Setup.exe";
+    writeOutput(output, stamped.bytes);
   } else {
-    writeOutput(outputPath, bitmap);
-    what = "payload bitmap";
+    writeOutput(output, bitmap);
   }
   console.out << "tenvik-pack: " << summary.entries << " entries, " << summary.archiveBytes
               << " bytes, compressed to " << summary.payloadBytes << " bytes in a " << summary.side << "x"
-              << summary.side << " bitmap; " << what << ": " << *output << "\n";
+              << summary.side << " bitmap; " << (request->stub ? "Setup.exe" : "payload bitmap") << ": "
+              << request->output << "\n";
   return exitSuccess;
 }
 
