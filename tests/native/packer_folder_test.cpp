@@ -121,6 +121,7 @@ TEST_F(PackerFolder, PayloadIsOneGzipMemberWithABareHeader) {
   ASSERT_GE(payload.size(), 18u);
   EXPECT_EQ(payload.substr(0, 4), std::string("\x1f\x8b\x08\x00", 4));  // deflate, no flags
   EXPECT_EQ(payload.substr(4, 4), std::string(4, '\0'));             // no time stamp
+  EXPECT_EQ(payload[9], '\xff');  // no system either: the same bytes wherever it is packed
   EXPECT_EQ(summary.entries, 1u);
   EXPECT_EQ(summary.archiveBytes, 4u + 8 + 4 + 4);
 }

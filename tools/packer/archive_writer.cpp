@@ -35,6 +35,12 @@ ArchiveWriter::ArchiveWriter() {
                    Z_DEFAULT_STRATEGY) != Z_OK) {
     throw PackError("zlib could not start a gzip member");
   }
+  // zlib writes the build machine's system into the header (3 on Unix, 10 on
+  // Windows); "unknown" keeps a folder's payload the same wherever it is packed.
+  if (deflateSetHeader(&stream_, &header_) != Z_OK) {
+    deflateEnd(&stream_);
+    throw PackError("zlib could not start a gzip member");
+  }
 }
 
 ArchiveWriter::~ArchiveWriter() { deflateEnd(&stream_); }

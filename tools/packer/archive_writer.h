@@ -1,8 +1,8 @@
 #pragma once
 // Builds the package archive and compresses it as it goes into one gzip
-// member: deflate at the best level, a header without file name, comment or
-// time stamp. Only the compressed bytes are held in memory, plus whatever
-// entry the caller is adding.
+// member: deflate at the best level, a header without file name, comment,
+// time stamp or system. Only the compressed bytes are held in memory, plus
+// whatever entry the caller is adding.
 
 #include <zlib.h>
 
@@ -33,6 +33,7 @@ class ArchiveWriter {
   void compress(std::string_view bytes, int flush);
 
   z_stream stream_{};
+  gz_header header_{0, 0, 0, 255, nullptr, 0, 0, nullptr, 0, nullptr, 0, 0, 0};  // os 255: unknown
   std::string compressed_;
   std::uint64_t archiveSize_ = 0;
   std::size_t entryCount_ = 0;

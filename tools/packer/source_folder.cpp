@@ -90,24 +90,30 @@ bool isValidUtf8(std::string_view bytes) {
 std::vector<SourceFile> collectSources(const fs::path& folder, std::string_view entryName) {
   std::error_code error;
   if (!fs::is_directory(folder, error)) {
-    throw PackError("The folder " + quoted(folder.u8string()) + " does not exist");
+    const bool exists = fs::exists(fs::symlink_status(folder, error));
+    throw PackError("The folder " + quoted(folder.u8string()) + (exists ? " is not a folder" : " does not exist"));
   }
   const fs::path canonicalFolder = fs::canonical(folder);
 
   std::vector<SourceFile> files;
   // Links to directories are refused rather than followed: one back up the
   // tree would make the walk endless.
-  for (const auto& item : fs::recursive_directory_iterator(canonicalFolder)) {
-    const fs::file_status status = item.symlink_status();
-    if (fs::is_directory(status)) continue;
-    const std::string name = entryNameOf(item.path(), canonicalFolder);
-    if (fs::is_symlink(status)) {
-      files.push_back({name, linkTarget(item.path(), canonicalFolder, name)});
-    } else if (fs::is_regular_file(status)) {
-      files.push_back({name, item.path()});
-    } else {
-      throw PackError("The file " + quoted(name) + " is not a regular file");
+  try {
+    for (const auto& item : fs::recursive_directory_iterator(canonicalFolder)) {
+      const fs::file_status status = item.symlink_status();
+      if (fs::is_directory(status)) continue;
+      const std::string name = entryNameOf(item.path(), canonicalFolder);
+      if (fs::is_symlink(status)) {
+        files.push_back({name, linkTarget(item.path(), canonicalFolder, name)});
+      } else if (fs::is_regular_file(status)) {
+        files.push_back({name, item.path()});
+      } else {
+        throw PackError("The file " + quoted(name) + " is not a regular file");
+      }
     }
+  } catch (const fs::filesystem_error& failure) {
+    const fs::path& where = failure.path1().empty() ? canonicalFolder : failure.path1();
+    throw PackError("The folder " + quoted(where.u8string()) + " cannot be read: " + failure.code().message());
   }
 
   std::sort(files.begin(), files.end(),
