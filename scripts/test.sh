@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test: the portable code natively under AddressSanitizer and
 # UBSan, then the Windows build under Wine (unit tests of the Win32 edge and
-# end-to-end runs of Setup.exe against a loopback download server).
-# Installs what it needs first. Build trees: build/native, build/windows.
+# end-to-end runs of Setup.exe against a loopback download server), then
+# builds Setup.exe along every road the README shows (folder, ready payload,
+# signing, the .deb and its stub).
+# Installs what it needs first. Build trees: build/native, build/windows, build/roads.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +24,9 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTENVIK_DOWNLOAD_BASE=http://127.0.0.1:18080 >/dev/null &&
   cmake --build build/windows -j"$jobs" &&
   ctest --test-dir build/windows --output-on-failure || failed=1
+
+echo "== release roads: Setup.exe built each way the README shows"
+bash scripts/check-release-roads.sh || failed=1
 
 if [ "$failed" -ne 0 ]; then
   echo "test.sh: some tests failed" >&2
