@@ -32,7 +32,7 @@ case "$action" in
     [ "$port" != 0 ] || exit 0
     mkdir -p "$state"
     stop_server
-    rm -f "$state"/body-*.bin
+    rm -f "$state"/body-*.bin "$state/tls-mode"
     [ -z "$tls_port" ] || sh "$here/make-tls-certs.sh" "$state/tls"
     printf '{}\n' >"$state/routes.json"
     : >"$state/requests.log"

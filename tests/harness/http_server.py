@@ -22,6 +22,10 @@ each:
     TLS_PORT + 2  localhost, expired
     TLS_PORT + 3  another host name
     TLS_PORT + 4  accepts the connection and never answers the handshake
+The first of them (TLS_PORT) answers as one of the others instead while
+STATE/tls-mode holds that one's name (untrusted, expired, wrong-name or
+silent), read for every connection, so that a program with a fixed download
+base can meet each of them.
 A request target in absolute form (https://localhost:PORT/path, as WinHTTP
 sends it inside a proxy tunnel) is served as its path.
 
@@ -228,13 +232,27 @@ class ServerHandler(socketserver.StreamRequestHandler):
             pass
 
 
-def tls_handler(context):
+def tls_mode():
+    try:
+        with open(os.path.join(state_dir, "tls-mode"), encoding="utf-8") as f:
+            return f.read().strip()
+    except OSError:
+        return ""
+
+
+def tls_handler(contexts, name, follows_mode):
     class TlsHandler(ServerHandler):
         via = "tls"
 
         def setup(self):
             # The handshake runs here, on the connection's own thread, so a
             # client that refuses the certificate holds up nobody else.
+            mode = tls_mode() if follows_mode else ""
+            if mode == "silent":
+                hold(self.request)
+                self.request = None
+                return
+            context = contexts.get(mode) or contexts[name]
             self.request.settimeout(SOCKET_TIMEOUT_SECONDS)
             try:
                 self.request = context.wrap_socket(self.request, server_side=True)
@@ -374,11 +392,15 @@ def main():
     listeners = [server, proxy]
     if len(sys.argv) == 5:
         tls_port = int(sys.argv[4])
-        for offset, name in enumerate(("localhost", "untrusted", "expired", "wrong-name")):
+        names = ("localhost", "untrusted", "expired", "wrong-name")
+        contexts = {}
+        for name in names:
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             context.minimum_version = ssl.TLSVersion.TLSv1_2
             context.load_cert_chain(os.path.join(state_dir, "tls", name + ".pem"))
-            listeners.append(Listener(("127.0.0.1", tls_port + offset), tls_handler(context)))
+            contexts[name] = context
+        for offset, name in enumerate(names):
+            listeners.append(Listener(("127.0.0.1", tls_port + offset), tls_handler(contexts, name, offset == 0)))
         listeners.append(Listener(("127.0.0.1", tls_port + 4), SilentHandler))
     for listener in listeners:
         threading.Thread(target=listener.serve_forever, daemon=True).start()

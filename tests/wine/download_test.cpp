@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <utility>
 
 #include "download/download_file.h"
 #include "support/http_fixture.h"
@@ -218,6 +219,75 @@ TEST_F(Download, AnHttpsAddressIsRequestedOverTls) {
   EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("Error ", 0), 0u);  // no response came
   EXPECT_TRUE(logged("server", "-", "TLS")) << "no TLS handshake arrived";
   EXPECT_FALSE(logged("server", "/tls"));
+}
+
+TEST_F(Download, OverTlsFromATrustedServerDirectlyAndThroughTheProxy) {
+  trustTestCertificateAuthority();
+  setRoute("/secure", bodyRoute(pattern(70000)));
+  const std::wstring address = tlsBaseUrl() + L"/secure";
+  EXPECT_TRUE(fetch(address) == pattern(70000));
+  EXPECT_TRUE(logged("tls", "/secure"));
+
+  resetHttpServer();
+  setRoute("/secure", bodyRoute(pattern(70000)));
+  UserProxySettings settings;
+  settings.proxy = narrow(proxyAddress());  // no bypass list: "<local>" would pass localhost by
+  ScopedUserProxySettings scoped(settings);
+  EXPECT_TRUE(fetch(address) == pattern(70000));
+  EXPECT_TRUE(logged("proxy", tlsAuthority(), "CONNECT"));
+  // Inside the tunnel WinHTTP names the whole address.
+  EXPECT_TRUE(logged("tls", narrow(address)));
+}
+
+TEST_F(Download, OverTlsAServerWithoutAGoodCertificateIsRefused) {
+  trustTestCertificateAuthority();
+  setRoute("/secure", bodyRoute(pattern(5000)));
+  const std::pair<const char*, TlsServer> servers[] = {
+      {"issued by a CA nobody trusts", TlsServer::untrusted},
+      {"expired", TlsServer::expired},
+      {"for another host name", TlsServer::wrongName},
+  };
+  for (const auto& [what, server] : servers) {
+    SCOPED_TRACE(what);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(fetch(tlsBaseUrl(server) + L"/secure"), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error 12157 has occurred.\n");  // the secure channel failed
+  }
+  EXPECT_FALSE(logged("tls", "/secure")) << "a request went over a channel that should have been refused";
+}
+
+TEST_F(Download, AStalledServerEndsTheDownloadWithinItsLimit) {
+  const std::string body = pattern(200000);
+  RouteSpec silent = bodyRoute(body);
+  silent.hold = true;
+  RouteSpec midBody = bodyRoute(body);
+  midBody.stallAfter = 3000;
+  RouteSpec drip = bodyRoute(body);
+  drip.chunk = 16;
+  drip.pauseMs = 100;
+  setRoute("/silent", silent);
+  setRoute("/mid-body", midBody);
+  setRoute("/drip", drip);
+  // Well below every WinHTTP time-out (30 s): only the whole limit can end these.
+  const uint32_t limitMs = 3000;
+  const std::pair<const char*, std::wstring> stalls[] = {
+      {"accepts and never answers", url("/silent")},
+      {"stops in the middle of the body", url("/mid-body")},
+      {"drips the body", url("/drip")},
+      // Under Wine neither a time-out nor closing a handle ends this one.
+      {"never answers the TLS handshake", tlsBaseUrl(TlsServer::silent) + L"/silent"},
+  };
+  for (const auto& [what, address] : stalls) {
+    SCOPED_TRACE(what);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(downloadFile(address, limitMs), "");
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_GE(elapsed + 50, limitMs) << "ended before the limit: not a stall";
+    EXPECT_LT(elapsed, limitMs + 10000) << "the limit did not hold";
+  }
+  // The next download, on a fresh download thread, is not held up.
+  setRoute("/after", bodyRoute("after the stalls"));
+  EXPECT_EQ(fetch(url("/after")), "after the stalls");
 }
 
 TEST_F(Download, GoesThroughTheUsersNamedProxy) {
