@@ -63,6 +63,10 @@ std::string download(const WinHttpLibrary& library, const DownloadJob& job, cons
   const SessionTimeouts timeouts = sessionTimeouts(job.limitMs);
   library.setTimeouts(session.get(), static_cast<int>(timeouts.resolveMs), static_cast<int>(timeouts.connectMs),
                       static_cast<int>(timeouts.sendMs), static_cast<int>(timeouts.receiveMs));
+  // The wait for the response head has a time-out of its own, which the
+  // receive time-out does not set (Wine leaves it without end).
+  DWORD responseMs = timeouts.receiveMs;
+  library.setOption(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseMs, sizeof(responseMs));
   const UniqueInternetHandle connection(library, library.connect(session.get(), parts.host.c_str(), parts.port, 0));
   if (!connection) return std::string();
   const UniqueInternetHandle request(

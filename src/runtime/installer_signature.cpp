@@ -68,7 +68,9 @@ SignatureFinding inspectSignature(HANDLE file, const std::wstring& path) {
   data.dwUnionChoice = WTD_CHOICE_FILE;
   data.pFile = &fileInfo;
   data.dwStateAction = WTD_STATEACTION_VERIFY;
-  data.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN;
+  // Every certificate below the root is checked for revocation; a root is
+  // trusted or not as a whole.
+  data.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
 
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   // INVALID_HANDLE_VALUE as the window: no interface at all, not even on

@@ -14,7 +14,7 @@ namespace tenvik {
 // Verifies the signature of the file open as file (read access; path names
 // the same file, for the platform's messages only) with WinVerifyTrust,
 // WINTRUST_ACTION_GENERIC_VERIFY_V2, no user interface, revocation checked
-// for the whole chain, and reads the signer's display name. Verification and
+// for the whole chain below the root, and reads the signer's display name. Verification and
 // the name come through the handle, never the path. A failure of any kind
 // (the DLLs missing, no signature, a bad digest, an untrusted or revoked
 // chain) gives verified false; the signer is then whatever could be read.

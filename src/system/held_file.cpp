@@ -4,20 +4,19 @@ namespace tenvik {
 
 UniqueFileHandle holdFile(const std::wstring& path) {
   // No FILE_SHARE_WRITE and no FILE_SHARE_DELETE: the two ways to change what
-  // the path names. Our own access stays without write rights, since
-  // CreateProcessW opens the image without sharing writes and would fail.
-  return UniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // the path names. Our own access is reading alone: CreateProcessW opens the
+  // image without sharing writes, and a program that reads its own file
+  // (a bundle reading its attached payload) seldom shares deletion, so holding
+  // write or delete access ourselves would lock them out.
+  return UniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool deleteHeldFile(UniqueFileHandle& file, const std::wstring& path) {
-  if (!file) return false;
-  FILE_DISPOSITION_INFO disposition = {};
-  disposition.DeleteFile = TRUE;
-  const bool marked =
-      SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
-  file.reset();  // a marked file goes when its last handle closes
-  if (marked) return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+  // Deleting through the handle would need delete access for the whole time
+  // it is held (see above). Between closing and deleting, the file no longer
+  // matters: it is never started again.
+  file.reset();
   return DeleteFileW(path.c_str()) != FALSE;
 }
 

@@ -10,17 +10,17 @@
 
 namespace tenvik {
 
-// Opens the existing file at path for reading and for our own deletion,
-// sharing reading only: while the handle lives, no other process can open the
-// file for writing or deletion, nor rename it, and CreateProcessW can still
-// start it. Fails (empty handle) when the file is missing or another process
-// already holds it with write or delete access.
+// Opens the existing file at path for reading, sharing reading only: while
+// the handle lives, no other process can open the file for writing or
+// deletion, nor rename or replace it, while readers (CreateProcessW among
+// them, and the started program reading its own file) are let in. Fails
+// (empty handle) when the file is missing or another process already holds it
+// with write or delete access.
 UniqueFileHandle holdFile(const std::wstring& path);
 
-// Deletes the held file and closes the handle. The deletion goes through the
-// handle itself, so it removes exactly the file that was checked; only when
-// the platform refuses that is the handle closed first and the path deleted
-// by name. True when the file is gone. file is empty afterwards either way.
+// Closes the held file and deletes it by name. True when the file is gone;
+// false when it could not be deleted (another reader still holds it without
+// sharing deletion), and it stays behind. file is empty afterwards either way.
 bool deleteHeldFile(UniqueFileHandle& file, const std::wstring& path);
 
 }  // namespace tenvik

@@ -50,9 +50,12 @@ TEST_F(HeldFile, OthersCannotWriteDeleteOrRenameItButItStillStarts) {
   EXPECT_FALSE(MoveFileExW(path_.c_str(), (scratch_ + L"\\moved.exe").c_str(), MOVEFILE_REPLACE_EXISTING));
   EXPECT_FALSE(CopyFileW(buildPath(L"standins\\fake_dotnet.exe").c_str(), path_.c_str(), FALSE));
 
-  // Readers are welcome; so is CreateProcessW.
-  EXPECT_TRUE(UniqueFileHandle(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                           OPEN_EXISTING, 0, nullptr)));
+  // Readers are welcome, also those that share neither deletion nor, like
+  // the C runtime's fopen, more than reading and writing; so is CreateProcessW.
+  for (const DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+    EXPECT_TRUE(UniqueFileHandle(CreateFileW(path_.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)))
+        << "share mode " << share;
+  }
   UniqueKernelHandle process(runProcess(path_, L"", scratch_));
   ASSERT_TRUE(process) << "error " << GetLastError();
   EXPECT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);

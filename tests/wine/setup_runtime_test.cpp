@@ -246,5 +246,16 @@ TEST_F(SetupRuntime, AWinhttpDllPlantedBesideSetupIsNeverLoaded) {
   EXPECT_EQ(installerRuns().size(), 1u);
 }
 
+TEST_F(SetupRuntime, AWintrustDllPlantedBesideSetupIsNeverLoaded) {
+  // As above: had the plant been loaded, no signature could be verified and
+  // the installer would never run.
+  writeFileBytes(scratch_ + L"\\wintrust.dll", readFileBytes(buildPath(L"standins\\report_args.exe")));
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"wintrust=n,b");
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"--silent", 9).exitCode, 9u);
+  EXPECT_EQ(installerRuns().size(), 1u);
+}
+
 }  // namespace
 }  // namespace tenvik::test
