@@ -1,8 +1,6 @@
 #pragma once
-// WinHTTP, loaded from the system directory and reached only through the
-// function pointers below. winhttp.dll is not a KnownDLL: a program that
-// imports it, run elevated, would load any winhttp.dll planted in its own
-// folder (a downloads folder, say) instead.
+// WinHTTP, loaded from the system directory (system/system_library.h) and
+// reached only through the function pointers below.
 
 #include <windows.h>
 #include <winhttp.h>
@@ -19,6 +17,7 @@ struct WinHttpLibrary {
   decltype(&::WinHttpOpen) open = nullptr;
   decltype(&::WinHttpGetProxyForUrl) getProxyForUrl = nullptr;
   decltype(&::WinHttpSetOption) setOption = nullptr;
+  decltype(&::WinHttpSetTimeouts) setTimeouts = nullptr;
   decltype(&::WinHttpConnect) connect = nullptr;
   decltype(&::WinHttpOpenRequest) openRequest = nullptr;
   decltype(&::WinHttpSendRequest) sendRequest = nullptr;

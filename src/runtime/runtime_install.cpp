@@ -3,12 +3,16 @@
 #include <windows.h>
 
 #include "build_settings.h"
+#include "download/download_deadline.h"
 #include "download/download_file.h"
+#include "runtime/installer_signature.h"
+#include "runtime/installer_signer.h"
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/runtime_steps.h"
 #include "runtime/sized_text.h"
 #include "system/file_system.h"
+#include "system/held_file.h"
 #include "system/path.h"
 #include "system/process_runner.h"
 #include "system/unique_handle.h"
@@ -21,6 +25,14 @@ namespace {
 std::wstring temporaryDirectory() {
   return readSizedText([](unsigned long capacity, wchar_t* buffer) { return GetTempPathW(capacity, buffer); },
                        MAX_PATH + 1);
+}
+
+// Whether the held installer may run: signed by the publisher the build
+// names, as far as the platform can tell.
+bool acceptable(HANDLE heldFile, const std::wstring& path) {
+  const std::wstring required = settings::kInstallerSigner;
+  if (signatureCheckOff(required)) return true;
+  return isAcceptedInstaller(required, inspectSignature(heldFile, path));
 }
 
 bool ensureRuntimeFor(bool x64, bool silent) {
@@ -47,7 +59,7 @@ bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& install
 }
 
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments) {
-  const std::string installer = downloadFile(installerUrl);
+  const std::string installer = downloadFile(installerUrl, limitMilliseconds(settings::kDownloadLimitSeconds));
 
   const std::wstring directory = temporaryDirectory();
   // Without a directory the file name alone would land in whatever the
@@ -59,15 +71,24 @@ void installRuntime(const std::wstring& installerUrl, const std::wstring& argume
   // it replaces any installer left behind by an interrupted run.
   writeFile(installerPath, installer);
 
-  UniqueKernelHandle process(runProcess(installerPath, arguments, directory));
-  if (process) {
-    WaitForSingleObject(process.get(), INFINITE);
-    // Taken but not acted on: the probe that follows is the only judge.
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.get(), &exitCode);
+  // From here until it is deleted, nobody else can change or replace the
+  // file: what was checked is what runs. A file someone else still holds
+  // open for writing cannot be held, and is not run.
+  UniqueFileHandle held = holdFile(installerPath);
+  if (!held) {
+    DeleteFileW(installerPath.c_str());
+    return;
   }
-  process.reset();
-  DeleteFileW(installerPath.c_str());
+  if (acceptable(held.get(), installerPath)) {
+    UniqueKernelHandle process(runProcess(installerPath, arguments, directory));
+    if (process) {
+      WaitForSingleObject(process.get(), INFINITE);
+      // Taken but not acted on: the probe that follows is the only judge.
+      DWORD exitCode = 0;
+      GetExitCodeProcess(process.get(), &exitCode);
+    }
+  }
+  deleteHeldFile(held, installerPath);
 }
 
 }  // namespace tenvik

@@ -14,8 +14,11 @@ bool ensureRuntimeX86(bool silent);
 // missing, and probe again. The second probe alone decides.
 bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent);
 
-// Downloads the installer at installerUrl into the temporary directory, runs
-// it with arguments, waits for it and deletes it again.
+// Downloads the installer at installerUrl (within the build's download limit)
+// into the temporary directory, holds the file against changes, checks that
+// the build's installer signer signed it, runs it with arguments, waits for
+// it and deletes it again. A failed download or check runs nothing; the file
+// is deleted all the same.
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments);
 
 }  // namespace tenvik

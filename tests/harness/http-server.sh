@@ -1,7 +1,9 @@
 #!/bin/sh
 # Starts or stops the loopback download server and proxy of one test run.
-#   http-server.sh start STATE PORT PROXY_PORT
+#   http-server.sh start STATE PORT PROXY_PORT [TLS_PORT]
 #   http-server.sh stop STATE
+# With TLS_PORT, the TLS servers of http_server.py listen from there on, with
+# certificates made anew in STATE/tls (make-tls-certs.sh).
 # PORT 0 means the build downloads from elsewhere: nothing to start.
 # The server must not inherit CTest's output pipe, or CTest waits for it:
 # its streams go to STATE/server.log.
@@ -26,13 +28,15 @@ case "$action" in
   start)
     port=$3
     proxy_port=$4
+    tls_port=${5:-}
     [ "$port" != 0 ] || exit 0
     mkdir -p "$state"
     stop_server
-    rm -f "$state"/body-*.bin
+    rm -f "$state"/body-*.bin "$state/tls-mode"
+    [ -z "$tls_port" ] || sh "$here/make-tls-certs.sh" "$state/tls"
     printf '{}\n' >"$state/routes.json"
     : >"$state/requests.log"
-    /usr/bin/python3 "$here/http_server.py" "$state" "$port" "$proxy_port" \
+    /usr/bin/python3 "$here/http_server.py" "$state" "$port" "$proxy_port" $tls_port \
       </dev/null >"$state/server.log" 2>&1 &
     echo $! >"$state/pid"
     # Ready once both ports listen; give up after ten seconds.
@@ -50,5 +54,5 @@ case "$action" in
     [ -n "$state" ] || { echo "usage: $0 stop STATE" >&2; exit 2; }
     stop_server
     ;;
-  *) echo "usage: $0 start STATE PORT PROXY_PORT | stop STATE" >&2; exit 2 ;;
+  *) echo "usage: $0 start STATE PORT PROXY_PORT [TLS_PORT] | stop STATE" >&2; exit 2 ;;
 esac

@@ -1,22 +1,40 @@
 #!/usr/bin/python3
 """Loopback download server and forward proxy for the Wine tests.
 
-    http_server.py STATE PORT PROXY_PORT
+    http_server.py STATE PORT PROXY_PORT [TLS_PORT]
 
 The server on 127.0.0.1:PORT answers from STATE/routes.json, read again for
 every request, so a Windows test steers it by rewriting that file over Z:.
 routes.json maps a request target (path with query) to a route:
     {"status": 200, "body_file": "x.bin" | "body": "text",
      "declared_length": N, "omit_length": true, "chunk": n, "pause_ms": m,
-     "redirect": "/elsewhere"}
+     "redirect": "/elsewhere", "hold": true, "stall_after": n}
+"hold" reads the request and then says nothing; "stall_after" sends the
+head and the first n bytes of the body and then says nothing; either keeps
+the connection open until the client gives up (at most HOLD_SECONDS).
 Unknown targets get 404 with a small HTML page.
+
+With TLS_PORT, the same routes are served over TLS (at least TLS 1.2) from
+the certificates in STATE/tls (tests/harness/make-tls-certs.sh), one port
+each:
+    TLS_PORT      localhost, issued by the test CA
+    TLS_PORT + 1  localhost, issued by a CA nobody trusts
+    TLS_PORT + 2  localhost, expired
+    TLS_PORT + 3  another host name
+    TLS_PORT + 4  accepts the connection and never answers the handshake
+The first of them (TLS_PORT) answers as one of the others instead while
+STATE/tls-mode holds that one's name (untrusted, expired, wrong-name or
+silent), read for every connection, so that a program with a fixed download
+base can meet each of them.
+A request target in absolute form (https://localhost:PORT/path, as WinHTTP
+sends it inside a proxy tunnel) is served as its path.
 
 The proxy on 127.0.0.1:PROXY_PORT takes absolute-URI requests and CONNECT,
 and relays to loopback only: a few test host names resolve to 127.0.0.1,
 anything else is refused with 502. A relative target goes to the server.
 
 Every request that arrives is appended to STATE/requests.log as
-    <server|proxy> <METHOD> <target> <User-Agent or ->
+    <server|proxy|tls> <METHOD> <target> <User-Agent or ->
 A TLS handshake sent to the plain server is logged with the method TLS.
 
 Only the standard library; the process ends by itself after an hour so a
@@ -28,6 +46,7 @@ import os
 import select
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -35,6 +54,7 @@ import time
 LIFETIME_SECONDS = 3600
 SOCKET_TIMEOUT_SECONDS = 30
 TUNNEL_SECONDS = 60
+HOLD_SECONDS = 120
 MAX_HEADER_LINE = 65536
 MAX_HEADERS = 100
 LOOPBACK_NAMES = {"127.0.0.1", "localhost", "tenvik-download.test"}
@@ -137,8 +157,30 @@ def route_body(route):
     return str(route.get("body", "")).encode("utf-8")
 
 
+def hold(sock):
+    """Says nothing until the peer closes or HOLD_SECONDS pass."""
+    deadline = time.monotonic() + HOLD_SECONDS
+    while time.monotonic() < deadline:
+        readable, _, _ = select.select([sock], [], [], 1.0)
+        if readable:
+            try:
+                if not sock.recv(65536):
+                    return
+            except (OSError, ValueError):
+                return
+
+
+def origin_form(target):
+    for scheme in ("http://", "https://"):
+        if target.lower().startswith(scheme):
+            rest = target[len(scheme):]
+            slash = rest.find("/")
+            return "/" if slash < 0 else rest[slash:]
+    return target
+
+
 def serve_route(sock, request):
-    route = load_routes().get(request.target)
+    route = load_routes().get(origin_form(request.target))
     if not isinstance(route, dict):
         page = not_found_page(request.target)
         respond(sock, 404, [("Content-Type", "text/html"), ("Content-Length", len(page))], page)
@@ -148,12 +190,19 @@ def serve_route(sock, request):
         respond(sock, status if 300 <= status < 400 else 302,
                 [("Location", route["redirect"]), ("Content-Length", 0)])
         return
+    if route.get("hold"):
+        hold(sock)
+        return
     body = route_body(route)
     headers = [("Content-Type", "application/octet-stream")]
     if not route.get("omit_length"):
         headers.append(("Content-Length", route.get("declared_length", len(body))))
     respond(sock, int(route.get("status", 200)), headers)
     if request.method == "HEAD":
+        return
+    if "stall_after" in route:
+        send_all(sock, body[:max(0, int(route["stall_after"]))])
+        hold(sock)
         return
     chunk = int(route.get("chunk", 0))
     if chunk <= 0:
@@ -166,19 +215,66 @@ def serve_route(sock, request):
 
 
 class ServerHandler(socketserver.StreamRequestHandler):
+    via = "server"
+
     def handle(self):
         self.connection.settimeout(SOCKET_TIMEOUT_SECONDS)
         try:
             request = read_request(self.rfile)
             if request == "TLS":
-                log_request("server", "TLS", "-", "-")
+                log_request(self.via, "TLS", "-", "-")
                 return
             if request is None:
                 return
-            log_request("server", request.method, request.target, request.header("User-Agent"))
+            log_request(self.via, request.method, request.target, request.header("User-Agent"))
             serve_route(self.connection, request)
         except (OSError, ValueError):
             pass
+
+
+def tls_mode():
+    try:
+        with open(os.path.join(state_dir, "tls-mode"), encoding="utf-8") as f:
+            return f.read().strip()
+    except OSError:
+        return ""
+
+
+def tls_handler(contexts, name, follows_mode):
+    class TlsHandler(ServerHandler):
+        via = "tls"
+
+        def setup(self):
+            # The handshake runs here, on the connection's own thread, so a
+            # client that refuses the certificate holds up nobody else.
+            mode = tls_mode() if follows_mode else ""
+            if mode == "silent":
+                hold(self.request)
+                self.request = None
+                return
+            context = contexts.get(mode) or contexts[name]
+            self.request.settimeout(SOCKET_TIMEOUT_SECONDS)
+            try:
+                self.request = context.wrap_socket(self.request, server_side=True)
+            except (OSError, ValueError):
+                self.request = None
+                return
+            super().setup()
+
+        def handle(self):
+            if self.request is not None:
+                super().handle()
+
+        def finish(self):
+            if self.request is not None:
+                super().finish()
+
+    return TlsHandler
+
+
+class SilentHandler(socketserver.BaseRequestHandler):
+    def handle(self):
+        hold(self.request)
 
 
 def split_authority(authority, default_port):
@@ -282,8 +378,8 @@ class Listener(socketserver.ThreadingTCPServer):
 
 def main():
     global state_dir, server_port
-    if len(sys.argv) != 4:
-        sys.stderr.write("usage: http_server.py STATE PORT PROXY_PORT\n")
+    if len(sys.argv) not in (4, 5):
+        sys.stderr.write("usage: http_server.py STATE PORT PROXY_PORT [TLS_PORT]\n")
         return 2
     state_dir = os.path.abspath(sys.argv[1])
     server_port = int(sys.argv[2])
@@ -293,7 +389,20 @@ def main():
     timer.start()
     server = Listener(("127.0.0.1", server_port), ServerHandler)
     proxy = Listener(("127.0.0.1", proxy_port), ProxyHandler)
-    for listener in (server, proxy):
+    listeners = [server, proxy]
+    if len(sys.argv) == 5:
+        tls_port = int(sys.argv[4])
+        names = ("localhost", "untrusted", "expired", "wrong-name")
+        contexts = {}
+        for name in names:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.minimum_version = ssl.TLSVersion.TLSv1_2
+            context.load_cert_chain(os.path.join(state_dir, "tls", name + ".pem"))
+            contexts[name] = context
+        for offset, name in enumerate(names):
+            listeners.append(Listener(("127.0.0.1", tls_port + offset), tls_handler(contexts, name, offset == 0)))
+        listeners.append(Listener(("127.0.0.1", tls_port + 4), SilentHandler))
+    for listener in listeners:
         threading.Thread(target=listener.serve_forever, daemon=True).start()
     with open(os.path.join(state_dir, "ready"), "w") as ready:
         ready.write("%d %d\n" % (server_port, proxy_port))

@@ -46,7 +46,7 @@ int main() {
   int code = 2;
   const std::wstring action = count > 1 ? arguments[1] : L"";
   if (action == L"download" && count == 4) {
-    code = writeOutput(arguments[3], tenvik::downloadFile(arguments[2])) ? 0 : 3;
+    code = writeOutput(arguments[3], tenvik::downloadFile(arguments[2], 60000)) ? 0 : 3;
   } else if (action == L"plain-load" && count == 3) {
     code = writeOutput(arguments[2], plainLoad()) ? 0 : 3;
   }

@@ -18,6 +18,10 @@
 //   TENVIK_FAKE_INSTALLER_SLEEP_MS   wait this long before registering; default 0
 //   TENVIK_FAKE_INSTALLER_EXIT       exit code, decimal (may be negative) or
 //                                    0x-hex; default 0
+//   TENVIK_FAKE_INSTALLER_TRY_OWN_FILE
+//                                    when set, try to open the program's own
+//                                    file for writing and for deletion, as
+//                                    any other process could, and report it
 //
 // Keys are written by the path the bootstrapper opens, so both 32-bit programs
 // see the same redirection. A path that names SOFTWARE\WOW6432Node itself is
@@ -31,10 +35,13 @@
 //   directory=<current directory>
 //   module=<own file name>
 //   registered=<framework keys registered, ';'-separated; empty for none>
+//   own_file_write=<denied|allowed>    with TRY_OWN_FILE only
+//   own_file_delete=<denied|allowed>   with TRY_OWN_FILE only
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standin_report.h"
@@ -89,6 +96,15 @@ bool registerRuntime(const std::wstring& frameworkKey, const std::wstring& versi
                   static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
 }
 
+// Opens path with access, sharing everything, and closes it again at once.
+std::wstring openOutcome(const wchar_t* path, DWORD access) {
+  HANDLE file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return L"denied";
+  CloseHandle(file);
+  return L"allowed";
+}
+
 }  // namespace
 
 int main() {
@@ -114,9 +130,14 @@ int main() {
 
   wchar_t module[MAX_PATH * 4] = {};
   GetModuleFileNameW(nullptr, module, MAX_PATH * 4);
-  standin::appendReport(reportPath, {{"command", GetCommandLineW()},
-                                     {"directory", standin::currentDirectory()},
-                                     {"module", module},
-                                     {"registered", registered}});
+  std::vector<std::pair<std::string, std::wstring>> report = {{"command", GetCommandLineW()},
+                                                               {"directory", standin::currentDirectory()},
+                                                               {"module", module},
+                                                               {"registered", registered}};
+  if (!standin::variable(L"TENVIK_FAKE_INSTALLER_TRY_OWN_FILE").empty()) {
+    report.push_back({"own_file_write", openOutcome(module, GENERIC_WRITE)});
+    report.push_back({"own_file_delete", openOutcome(module, DELETE)});
+  }
+  standin::appendReport(reportPath, report);
   return static_cast<int>(standin::exitCodeFrom(L"TENVIK_FAKE_INSTALLER_EXIT", 0));
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <utility>
 
 #include "download/download_file.h"
 #include "support/http_fixture.h"
@@ -17,6 +18,10 @@ namespace tenvik::test {
 namespace {
 
 const char kUserAgent[] = "Tenvik/9.0";
+
+// Far beyond what any of these downloads needs: only the stall cases below
+// come near their own, shorter limits.
+std::string fetch(const std::wstring& url) { return downloadFile(url, 60000); }
 
 std::string pattern(size_t size) {
   std::string bytes(size, '\0');
@@ -87,7 +92,7 @@ TEST_F(Download, ReturnsTheBodyByteForByte) {
   }
   for (const size_t size : sizes) {
     SCOPED_TRACE(testing::Message() << size << " bytes");
-    const std::string body = downloadFile(url("/file/" + std::to_string(size)));
+    const std::string body = fetch(url("/file/" + std::to_string(size)));
     EXPECT_EQ(body.size(), size);
     EXPECT_TRUE(body == pattern(size));
   }
@@ -95,7 +100,7 @@ TEST_F(Download, ReturnsTheBodyByteForByte) {
 
 TEST_F(Download, KeepsThePathAndQueryAndSendsTheUserAgent) {
   setRoute("/dotnet/desktop?arch=x86", bodyRoute("installer"));
-  EXPECT_EQ(downloadFile(url("/dotnet/desktop?arch=x86")), "installer");
+  EXPECT_EQ(fetch(url("/dotnet/desktop?arch=x86")), "installer");
   const std::vector<LoggedRequest> requests = loggedRequests();
   ASSERT_EQ(requests.size(), 1u);  // one GET, no retry
   EXPECT_EQ(requests[0].via, "server");
@@ -107,7 +112,7 @@ TEST_F(Download, KeepsThePathAndQueryAndSendsTheUserAgent) {
 TEST_F(Download, AnEmptyBodyIsAnEmptyResultWithoutAnErrorLine) {
   setRoute("/empty", bodyRoute(""));
   testing::internal::CaptureStdout();
-  EXPECT_EQ(downloadFile(url("/empty")), "");
+  EXPECT_EQ(fetch(url("/empty")), "");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_TRUE(logged("server", "/empty"));
 }
@@ -140,7 +145,7 @@ TEST_F(Download, ReadsTheBodyHoweverTheServerSendsIt) {
     SCOPED_TRACE(c.name);
     resetHttpServer();
     setRoute("/shape", c.route);
-    EXPECT_TRUE(downloadFile(url("/shape")) == c.expected);
+    EXPECT_TRUE(fetch(url("/shape")) == c.expected);
   }
 }
 
@@ -164,7 +169,7 @@ TEST_F(Download, FailsEmptyOnAnIncompleteOrUntrustworthyBody) {
     resetHttpServer();
     setRoute("/bad", c.route);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(downloadFile(url("/bad")).size(), 0u);
+    EXPECT_EQ(fetch(url("/bad")).size(), 0u);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // a response came: no error line
     EXPECT_TRUE(logged("server", "/bad"));
   }
@@ -178,11 +183,11 @@ TEST_F(Download, AnErrorPageIsNoDownload) {
     RouteSpec route = bodyRoute(std::string(300, 'e'));
     route.status = status;
     setRoute("/page", route);
-    EXPECT_EQ(downloadFile(url("/page")), "");
+    EXPECT_EQ(fetch(url("/page")), "");
     EXPECT_TRUE(logged("server", "/page"));
   }
   // No route at all: the server's own 404 page.
-  EXPECT_EQ(downloadFile(url("/nowhere")), "");
+  EXPECT_EQ(fetch(url("/nowhere")), "");
   EXPECT_TRUE(logged("server", "/nowhere"));
 }
 
@@ -194,7 +199,7 @@ TEST_F(Download, FollowsRedirectsToTheFinalBody) {
   setRoute("/first", first);
   setRoute("/second", second);
   setRoute("/final", bodyRoute(pattern(2500)));
-  EXPECT_TRUE(downloadFile(url("/first")) == pattern(2500));
+  EXPECT_TRUE(fetch(url("/first")) == pattern(2500));
   EXPECT_TRUE(logged("server", "/first"));
   EXPECT_TRUE(logged("server", "/second"));
   EXPECT_TRUE(logged("server", "/final"));
@@ -203,17 +208,86 @@ TEST_F(Download, FollowsRedirectsToTheFinalBody) {
 TEST_F(Download, ARefusedConnectionWritesTheErrorLine) {
   // Port 1 on loopback: nothing listens there.
   testing::internal::CaptureStdout();
-  EXPECT_EQ(downloadFile(L"http://127.0.0.1:1/dotnet?arch=x86"), "");
+  EXPECT_EQ(fetch(L"http://127.0.0.1:1/dotnet?arch=x86"), "");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error 12029 has occurred.\n");  // cannot connect
 }
 
 TEST_F(Download, AnHttpsAddressIsRequestedOverTls) {
   // The plain server sees a TLS handshake, never a readable GET.
   testing::internal::CaptureStdout();
-  EXPECT_EQ(downloadFile(url("/tls").replace(0, 4, L"https")), "");
+  EXPECT_EQ(fetch(url("/tls").replace(0, 4, L"https")), "");
   EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("Error ", 0), 0u);  // no response came
   EXPECT_TRUE(logged("server", "-", "TLS")) << "no TLS handshake arrived";
   EXPECT_FALSE(logged("server", "/tls"));
+}
+
+TEST_F(Download, OverTlsFromATrustedServerDirectlyAndThroughTheProxy) {
+  trustTestCertificateAuthority();
+  setRoute("/secure", bodyRoute(pattern(70000)));
+  const std::wstring address = tlsBaseUrl() + L"/secure";
+  EXPECT_TRUE(fetch(address) == pattern(70000));
+  EXPECT_TRUE(logged("tls", "/secure"));
+
+  resetHttpServer();
+  setRoute("/secure", bodyRoute(pattern(70000)));
+  UserProxySettings settings;
+  settings.proxy = narrow(proxyAddress());  // no bypass list: "<local>" would pass localhost by
+  ScopedUserProxySettings scoped(settings);
+  EXPECT_TRUE(fetch(address) == pattern(70000));
+  EXPECT_TRUE(logged("proxy", tlsAuthority(), "CONNECT"));
+  // Inside the tunnel WinHTTP names the whole address.
+  EXPECT_TRUE(logged("tls", narrow(address)));
+}
+
+TEST_F(Download, OverTlsAServerWithoutAGoodCertificateIsRefused) {
+  trustTestCertificateAuthority();
+  setRoute("/secure", bodyRoute(pattern(5000)));
+  const std::pair<const char*, TlsServer> servers[] = {
+      {"issued by a CA nobody trusts", TlsServer::untrusted},
+      {"expired", TlsServer::expired},
+      {"for another host name", TlsServer::wrongName},
+  };
+  for (const auto& [what, server] : servers) {
+    SCOPED_TRACE(what);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(fetch(tlsBaseUrl(server) + L"/secure"), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error 12157 has occurred.\n");  // the secure channel failed
+  }
+  EXPECT_FALSE(logged("tls", "/secure")) << "a request went over a channel that should have been refused";
+}
+
+TEST_F(Download, AStalledServerEndsTheDownloadWithinItsLimit) {
+  const std::string body = pattern(200000);
+  RouteSpec silent = bodyRoute(body);
+  silent.hold = true;
+  RouteSpec midBody = bodyRoute(body);
+  midBody.stallAfter = 3000;
+  RouteSpec drip = bodyRoute(body);
+  drip.chunk = 16;
+  drip.pauseMs = 100;
+  setRoute("/silent", silent);
+  setRoute("/mid-body", midBody);
+  setRoute("/drip", drip);
+  // Well below every WinHTTP time-out (30 s): only the whole limit can end these.
+  const uint32_t limitMs = 3000;
+  const std::pair<const char*, std::wstring> stalls[] = {
+      {"accepts and never answers", url("/silent")},
+      {"stops in the middle of the body", url("/mid-body")},
+      {"drips the body", url("/drip")},
+      // Under Wine neither a time-out nor closing a handle ends this one.
+      {"never answers the TLS handshake", tlsBaseUrl(TlsServer::silent) + L"/silent"},
+  };
+  for (const auto& [what, address] : stalls) {
+    SCOPED_TRACE(what);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(downloadFile(address, limitMs), "");
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_GE(elapsed + 50, limitMs) << "ended before the limit: not a stall";
+    EXPECT_LT(elapsed, limitMs + 10000) << "the limit did not hold";
+  }
+  // The next download, on a fresh download thread, is not held up.
+  setRoute("/after", bodyRoute("after the stalls"));
+  EXPECT_EQ(fetch(url("/after")), "after the stalls");
 }
 
 TEST_F(Download, GoesThroughTheUsersNamedProxy) {
@@ -223,7 +297,7 @@ TEST_F(Download, GoesThroughTheUsersNamedProxy) {
   settings.bypass = "<local>";
   ScopedUserProxySettings scoped(settings);
   // Only the proxy knows this host: the body can only come through it.
-  EXPECT_TRUE(downloadFile(proxiedUrl("/via-proxy")) == pattern(4000));
+  EXPECT_TRUE(fetch(proxiedUrl("/via-proxy")) == pattern(4000));
   const std::vector<LoggedRequest> requests = loggedRequests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests[0].via, "proxy");
@@ -239,7 +313,7 @@ TEST_F(Download, AutoDetectionWithAScriptAsksTheScript) {
   settings.autoDetect = true;
   settings.scriptUrl = narrow(url("/proxy.pac"));
   ScopedUserProxySettings scoped(settings);
-  EXPECT_EQ(downloadFile(proxiedUrl("/via-script")), "chosen by the script");
+  EXPECT_EQ(fetch(proxiedUrl("/via-script")), "chosen by the script");
   EXPECT_TRUE(logged("server", "/proxy.pac"));
   EXPECT_TRUE(logged("proxy", narrow(proxiedUrl("/via-script"))));
 }
@@ -249,7 +323,7 @@ TEST_F(Download, AutoDetectionThatFindsNothingGoesDirect) {
   UserProxySettings settings;
   settings.autoDetect = true;
   ScopedUserProxySettings scoped(settings);
-  EXPECT_EQ(downloadFile(url("/direct")), "direct");
+  EXPECT_EQ(fetch(url("/direct")), "direct");
   EXPECT_EQ(countVia("proxy"), 0u);
 }
 

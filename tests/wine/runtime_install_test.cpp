@@ -27,6 +27,7 @@ const wchar_t* const kInstallerVariables[] = {
     L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2",
     L"TENVIK_FAKE_INSTALLER_VERSION",     L"TENVIK_FAKE_INSTALLER_LOCATION",
     L"TENVIK_FAKE_INSTALLER_SLEEP_MS",    L"TENVIK_FAKE_INSTALLER_EXIT",
+    L"TENVIK_FAKE_INSTALLER_TRY_OWN_FILE",
 };
 
 class RuntimeInstall : public ::testing::Test {
@@ -168,6 +169,43 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
     EXPECT_FALSE(test::fileExists(installerFile_)) << c.what;
   }
   EXPECT_TRUE(installerRuns().empty());
+}
+
+TEST_F(RuntimeInstall, OnlyAnInstallerSignedByTheRequiredSignerRuns) {
+  std::string tampered = installer_;
+  tampered[tampered.size() / 2] ^= 0x01;  // inside the program's sections, well before the signature
+  struct Case {
+    const char* what;
+    std::string body;
+    bool runs;
+  };
+  const Case cases[] = {
+      {"unsigned", test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-unsigned.exe")), false},
+      {"tampered after signing", tampered, false},
+      {"signed by someone else",
+       test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-wrong-signer.exe")), false},
+      {"signed by the required signer", installer_, true},
+  };
+  installerRegisters(runtime::kBaseFrameworkX86);
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_TRY_OWN_FILE", L"1");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_GT(c.body.size(), 100000u);
+    cleanRegistry();
+    test::RouteSpec route;
+    route.body = c.body;
+    test::setRoute("/dotnet?arch=x86", route);
+    const size_t runsBefore = installerRuns().size();
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true), c.runs);
+    const std::vector<test::StandinRun> runs = installerRuns();
+    ASSERT_EQ(runs.size(), runsBefore + (c.runs ? 1 : 0));
+    EXPECT_FALSE(test::fileExists(installerFile_));
+    if (c.runs) {
+      // Another process, the installer itself, finds its file held.
+      EXPECT_EQ(runs.back().at("own_file_write"), L"denied");
+      EXPECT_EQ(runs.back().at("own_file_delete"), L"denied");
+    }
+  }
 }
 
 TEST_F(RuntimeInstall, WithoutATemporaryDirectoryNothingIsWrittenOrRun) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/runtime_platform.h"
@@ -166,11 +167,90 @@ TEST_F(SetupRuntime, AScriptWithoutAutoDetectionIsNotUsed) {
   EXPECT_TRUE(requests("proxy").empty());
 }
 
+// SetupTls.exe: the same program built for https://localhost:TLS_PORT.
+class SetupRuntimeOverTls : public SetupRuntime {
+ protected:
+  void SetUp() override {
+    SetupRuntime::SetUp();
+    if (IsSkipped()) return;
+    const std::wstring dir = scratch_ + L"\\tls";
+    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    exe_ = setupWithPackage(dir, {{"App.dll", "app"}}, L"standins\\SetupTls.exe");
+  }
+  // Directly the target arrives as it is; through the proxy's tunnel, as the
+  // whole address.
+  static bool tlsRequested(const std::string& target) {
+    const std::string whole = narrow(tlsBaseUrl()) + target;
+    for (const auto& request : loggedRequests()) {
+      if (request.via == "tls" && (request.target == target || request.target == whole)) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(SetupRuntimeOverTls, TheInstallerComesOverTlsDirectlyAndThroughTheProxy) {
+  trustTestCertificateAuthority();
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"--silent", 5).exitCode, 5u);
+  EXPECT_TRUE(tlsRequested(kDesktopX64));
+  EXPECT_EQ(installerRuns().size(), 1u);
+  EXPECT_TRUE(hostReport().present);
+
+  clearRuntimeRegistrations();
+  resetHttpServer();
+  serveInstaller(kDesktopX64);
+  UserProxySettings proxy;
+  proxy.proxy = narrow(proxyAddress());  // no bypass list: "<local>" would pass localhost by
+  setUserProxySettings(proxy);
+  EXPECT_EQ(runSetup(exe_, L"--silent", 6).exitCode, 6u);
+  EXPECT_EQ(requests("proxy"), std::vector<std::string>{tlsAuthority()});  // one CONNECT
+  EXPECT_TRUE(tlsRequested(kDesktopX64));
+  EXPECT_EQ(installerRuns().size(), 2u);
+  EXPECT_FALSE(fileExists(installerFile_));
+}
+
+TEST_F(SetupRuntimeOverTls, ARefusedOrStalledServerEndsTheRunAsForAFailedDownload) {
+  trustTestCertificateAuthority();
+  const std::pair<const char*, TlsServer> servers[] = {
+      {"issued by a CA nobody trusts", TlsServer::untrusted},
+      {"expired", TlsServer::expired},
+      {"for another host name", TlsServer::wrongName},
+      {"never answers the handshake: the download limit ends it", TlsServer::silent},
+  };
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  for (const auto& [what, server] : servers) {
+    SCOPED_TRACE(what);
+    resetHttpServer();
+    serveInstaller(kDesktopX64);
+    serveInstaller(kBaseX64);
+    setTlsServerMode(server);
+    const RunResult run = runSetup(exe_, L"--silent");
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_TRUE(loggedRequests().empty()) << "a request went over a channel that should have been refused";
+    EXPECT_TRUE(installerRuns().empty());
+    EXPECT_FALSE(fileExists(installerFile_));
+    EXPECT_FALSE(hostReport().present);
+  }
+}
+
 TEST_F(SetupRuntime, AWinhttpDllPlantedBesideSetupIsNeverLoaded) {
   // Native first, as Windows treats a DLL that is not a KnownDLL. The plant
   // is not a working winhttp.dll: had it been loaded, no download would work.
   writeFileBytes(scratch_ + L"\\winhttp.dll", readFileBytes(buildPath(L"standins\\report_args.exe")));
   SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"winhttp=n,b");
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  EXPECT_EQ(runSetup(exe_, L"--silent", 9).exitCode, 9u);
+  EXPECT_EQ(installerRuns().size(), 1u);
+}
+
+TEST_F(SetupRuntime, AWintrustDllPlantedBesideSetupIsNeverLoaded) {
+  // As above: had the plant been loaded, no signature could be verified and
+  // the installer would never run.
+  writeFileBytes(scratch_ + L"\\wintrust.dll", readFileBytes(buildPath(L"standins\\report_args.exe")));
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"wintrust=n,b");
   serveInstaller(kDesktopX64);
   installerRegisters(runtime::kDesktopFrameworkX64);
   EXPECT_EQ(runSetup(exe_, L"--silent", 9).exitCode, 9u);

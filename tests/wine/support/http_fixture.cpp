@@ -1,6 +1,7 @@
 #include "support/http_fixture.h"
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <cstdint>
 #include <map>
@@ -23,6 +24,13 @@ std::map<std::string, RouteSpec>& routes() {
   static std::map<std::string, RouteSpec> table;
   return table;
 }
+
+struct CertStoreTraits {
+  using Handle = HCERTSTORE;
+  static Handle empty() { return nullptr; }
+  static void close(Handle h) { CertCloseStore(h, 0); }
+};
+using UniqueCertStore = UniqueHandle<CertStoreTraits>;
 
 unsigned& bodyCounter() {
   static unsigned counter = 0;
@@ -82,6 +90,8 @@ std::string routesJson() {
     if (route.omitLength) json << ", \"omit_length\": true";
     if (route.chunk > 0) json << ", \"chunk\": " << route.chunk << ", \"pause_ms\": " << route.pauseMs;
     if (!route.redirect.empty()) json << ", \"redirect\": " << jsonString(route.redirect);
+    if (route.hold) json << ", \"hold\": true";
+    if (route.stallAfter >= 0) json << ", \"stall_after\": " << route.stallAfter;
     json << "}";
     first = false;
   }
@@ -120,9 +130,47 @@ std::wstring proxyAddress() { return L"127.0.0.1:" + portVariable(L"TENVIK_PROXY
 
 std::wstring proxyOnlyHost() { return L"tenvik-download.test"; }
 
+std::wstring tlsBaseUrl(TlsServer server) {
+  const long port = std::stol(portVariable(L"TENVIK_TLS_PORT")) + static_cast<long>(server);
+  return L"https://localhost:" + std::to_wstring(port);
+}
+
+std::string tlsAuthority() { return "localhost:" + narrow(portVariable(L"TENVIK_TLS_PORT")); }
+
+namespace {
+
+UniqueCertStore openRootStore() {
+  UniqueCertStore store(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root"));
+  if (!store) throw std::runtime_error("cannot open the LocalMachine Root store");
+  return store;
+}
+
+std::string testCertificateAuthority() {
+  const std::string der = readFileBytes(stateFile(L"tls\\ca.der"));
+  if (der.empty()) throw std::runtime_error("the TLS servers' CA is missing");
+  return der;
+}
+
+}  // namespace
+
+void trustTestCertificateAuthority() {
+  const UniqueCertStore store = openRootStore();
+  const std::string der = testCertificateAuthority();
+  if (!CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                        static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr)) {
+    throw std::runtime_error("cannot add the test CA to the Root store");
+  }
+}
+
+void setTlsServerMode(TlsServer server) {
+  const char* const names[] = {"", "untrusted", "expired", "wrong-name", "silent"};
+  replaceStateFile(L"tls-mode", std::string(names[static_cast<int>(server)]) + "\n");
+}
+
 void resetHttpServer() {
   routes().clear();
   replaceStateFile(L"routes.json", "{}\n");
+  replaceStateFile(L"tls-mode", "\n");
   writeFileBytes(stateFile(L"requests.log"), std::string());
   deleteBodyFiles();
 }

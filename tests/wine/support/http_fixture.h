@@ -19,6 +19,21 @@ bool httpServerAvailable();
 
 // "http://127.0.0.1:PORT", the download base of a test build.
 std::wstring downloadBaseUrl();
+// The TLS servers (tests/harness/http_server.py), one port each, serving the
+// same routes: "https://localhost:PORT" of the server of that kind.
+enum class TlsServer { trusted = 0, untrusted = 1, expired = 2, wrongName = 3, silent = 4 };
+std::wstring tlsBaseUrl(TlsServer server = TlsServer::trusted);
+// "localhost:PORT" of the trusted TLS server, as a CONNECT request names it.
+std::string tlsAuthority();
+// Makes the trusted TLS server answer as another kind for new connections
+// (TlsServer::trusted: as itself again), for a program whose download base
+// names that server alone. resetHttpServer() sets it back too.
+void setTlsServerMode(TlsServer server);
+// Adds the test CA of the TLS servers to the prefix's LocalMachine Root store
+// (never the machine's own: the store is the prefix's registry). Throws when
+// the store or the CA file cannot be used.
+void trustTestCertificateAuthority();
+
 // "127.0.0.1:PROXY_PORT", as a proxy list entry.
 std::wstring proxyAddress();
 // A host name that only the proxy resolves (to 127.0.0.1): a request for it
@@ -33,6 +48,8 @@ struct RouteSpec {
   int chunk = 0;            // > 0: send the body in pieces of this many bytes ...
   int pauseMs = 0;          // ... with this pause before each piece
   std::string redirect;     // not empty: answer 302 with this Location
+  bool hold = false;        // read the request, then say nothing until the client gives up
+  long long stallAfter = -1;  // >= 0: send the head and this many body bytes, then say nothing
 };
 
 // Forgets every route and empties the request log. Throws when the state

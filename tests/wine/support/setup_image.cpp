@@ -61,10 +61,11 @@ std::string payloadResource(const std::string& payload) {
   return packer::bitmapFile(payload).substr(packer::bitmapFileHeaderSize);
 }
 
-std::wstring setupWithResource(const std::wstring& dir, const std::string* resourceBytes) {
+std::wstring setupWithResource(const std::wstring& dir, const std::string* resourceBytes,
+                               const std::wstring& originalName) {
   const std::wstring exe = dir + L"\\Setup.exe";
-  const std::wstring original =
-      buildPath(resourceBytes ? L"Setup.exe" : L"standins\\SetupWithoutPayload.exe");
+  const std::wstring original = buildPath(
+      !originalName.empty() ? originalName : resourceBytes ? L"Setup.exe" : L"standins\\SetupWithoutPayload.exe");
   if (!CopyFileW(original.c_str(), exe.c_str(), FALSE)) {
     throw std::runtime_error("cannot copy Setup.exe");
   }
@@ -81,9 +82,10 @@ std::wstring setupWithResource(const std::wstring& dir, const std::string* resou
   return exe;
 }
 
-std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries) {
+std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries,
+                              const std::wstring& original) {
   const std::string resource = payloadResource(gzipMember(packageArchive(entries)));
-  return setupWithResource(dir, &resource);
+  return setupWithResource(dir, &resource, original);
 }
 
 }  // namespace tenvik::test

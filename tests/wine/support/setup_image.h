@@ -21,8 +21,11 @@ std::string payloadResource(const std::string& payload);
 
 // dir\Setup.exe, a copy of the built program whose bitmap resource 102 holds
 // resourceBytes; when resourceBytes is null, the same program built without
-// any resource 102.
-std::wstring setupWithResource(const std::wstring& dir, const std::string* resourceBytes);
-std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries);
+// any resource 102. original names another build of the program below the
+// build tree to copy instead (such as standins\SetupTls.exe).
+std::wstring setupWithResource(const std::wstring& dir, const std::string* resourceBytes,
+                               const std::wstring& original = L"");
+std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries,
+                              const std::wstring& original = L"");
 
 }  // namespace tenvik::test
