@@ -18,7 +18,9 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-300}
 shift $(( $# > 0 ? 1 : 0 ))
-case $seconds in '' | *[!0-9]*) echo "usage: scripts/fuzz.sh [seconds per target] [target ...]" >&2; exit 2 ;; esac
+case $seconds in
+  '' | *[!0-9]*) echo "usage: scripts/fuzz.sh [seconds per target] [target ...]" >&2; exit 2 ;;
+esac
 
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTENVIK_FUZZ=ON >/dev/null &&

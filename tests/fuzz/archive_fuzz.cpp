@@ -175,7 +175,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (tenvik::isSafeEntryName(entry.name)) expectedStored.push_back(entry);
   }
   std::optional<std::string> expectedTarget;
-  if (!complete.empty() && tenvik::isSafeEntryName(complete.front().name)) expectedTarget = complete.front().name;
+  if (!complete.empty() && tenvik::isSafeEntryName(complete.front().name)) {
+    expectedTarget = complete.front().name;
+  }
 
   std::vector<Entry> stored;
   std::optional<std::string> target;

@@ -38,8 +38,13 @@ inline std::wstring wideFromBytes(std::string_view bytes) {
   std::size_t at = 0;
   while (at < bytes.size()) {
     const unsigned char lead = static_cast<unsigned char>(bytes[at]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    std::uint32_t point = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    const std::size_t length = lead < 0x80            ? 1
+                               : (lead >> 5) == 0x06 ? 2
+                               : (lead >> 4) == 0x0E ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+    static constexpr unsigned char leadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    std::uint32_t point = lead & leadBits[length];
     bool valid = length != 0 && at + length <= bytes.size();
     for (std::size_t i = 1; valid && i < length; ++i) {
       const unsigned char next = static_cast<unsigned char>(bytes[at + i]);

@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(user.accessType == kAccessNamedProxy && user.proxyList == config.proxyList);
     FUZZ_REQUIRE(user.bypassList == (isSet(config.bypassList) ? config.bypassList : nullptr));
   } else {
-    FUZZ_REQUIRE(user.accessType == kAccessDefaultProxy && user.proxyList == nullptr && user.bypassList == nullptr);
+    FUZZ_REQUIRE(user.accessType == kAccessDefaultProxy);
+    FUZZ_REQUIRE(user.proxyList == nullptr && user.bypassList == nullptr);
   }
 
   const bool succeeded = (lookupFlags & 1) != 0;
