@@ -5,10 +5,11 @@
 # proxy_choice, sized_text, url_parts, version_pattern). Configures and builds
 # the fuzz build build/fuzz (clang) first.
 #   scripts/fuzz.sh [seconds per target] [target ...]
-# What a run finds is kept in build/fuzz/tests/fuzz/work/<target>/corpus and
-# taken up again by the next run; the seed corpus in tests/fuzz/corpus is
+# What a run finds is kept in build/fuzz/tests/fuzz/long/<target>/corpus and
+# taken up again by the next run (the short ctest runs start afresh from the
+# seeds in a directory of their own); the seed corpus in tests/fuzz/corpus is
 # never written to. The input of a failure is kept in
-# build/fuzz/tests/fuzz/work/<target>/artifacts/; replay it with
+# build/fuzz/tests/fuzz/long/<target>/artifacts/; replay it with
 #   build/fuzz/tests/fuzz/<target>_fuzz <file>
 # Regressions: once fixed, copy that input to
 # tests/fuzz/corpus/<target>/regression-<what it showed> and commit it with the
@@ -33,7 +34,7 @@ failed=()
 for target in "$@"; do
   binary=build/fuzz/tests/fuzz/${target}_fuzz
   if [ ! -x "$binary" ]; then echo "fuzz.sh: no target $target" >&2; failed+=("$target"); continue; fi
-  work=build/fuzz/tests/fuzz/work/$target
+  work=build/fuzz/tests/fuzz/long/$target
   mkdir -p "$work"
   echo "== $target: ${seconds}s"
   if sh tests/fuzz/run-fuzz-target.sh "$binary" "tests/fuzz/corpus/$target" "$work" "$seconds" keep \
