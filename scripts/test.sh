@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs every test: the portable code natively under AddressSanitizer and
-# UBSan, then the Windows build under Wine (unit tests of the Win32 edge and
-# end-to-end runs of Setup.exe against a loopback download server), then
-# builds Setup.exe along every road the README shows (folder, ready payload,
-# signing, the .deb and its stub).
-# Installs what it needs first. Build trees: build/native, build/windows, build/roads.
+# UBSan, short runs of its libFuzzer targets, then the Windows build under
+# Wine (unit tests of the Win32 edge and end-to-end runs of Setup.exe against
+# a loopback download server), then builds Setup.exe along every road the
+# README shows (folder, ready payload, signing, the .deb and its stub).
+# Installs what it needs first. Build trees: build/native, build/fuzz,
+# build/windows, build/roads.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,14 @@ echo "== native tests (ASan + UBSan)"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTENVIK_SANITIZE=ON >/dev/null &&
   cmake --build build/native -j"$jobs" &&
   ctest --test-dir build/native --output-on-failure -j"$jobs" || failed=1
+
+# Each libFuzzer target for a short, bounded time on a copy of its seed corpus
+# (scripts/fuzz.sh runs them for longer). Its own clang build tree.
+echo "== fuzz targets (libFuzzer, short runs)"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTENVIK_FUZZ=ON >/dev/null &&
+  cmake --build build/fuzz -j"$jobs" &&
+  ctest --test-dir build/fuzz --output-on-failure -j"$jobs" || failed=1
 
 echo "== Windows tests under Wine"
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -1,17 +1,21 @@
 #include "download/url_parts.h"
 
 #include <cwctype>
+#include <string_view>
 
 #include "download/decimal_text.h"
 
 namespace tenvik {
 namespace {
 
-bool isHttpsScheme(const std::wstring& url, size_t schemeEnd) {
-  static const wchar_t kHttps[] = L"https:";
-  if (schemeEnd != sizeof(kHttps) / sizeof(kHttps[0]) - 1) return false;
-  for (size_t i = 0; i < schemeEnd; ++i) {
-    if (static_cast<wchar_t>(std::towlower(url[i])) != kHttps[i]) return false;
+bool isAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool isAsciiDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+bool isHttpsScheme(std::wstring_view scheme) {
+  static constexpr std::wstring_view kHttps = L"https";
+  if (scheme.size() != kHttps.size()) return false;
+  for (size_t i = 0; i < scheme.size(); ++i) {
+    if (static_cast<wchar_t>(std::towlower(scheme[i])) != kHttps[i]) return false;
   }
   return true;
 }
@@ -19,24 +23,31 @@ bool isHttpsScheme(const std::wstring& url, size_t schemeEnd) {
 }  // namespace
 
 std::optional<UrlParts> splitUrl(const std::wstring& url) {
-  const size_t slashes = url.find(L"//");
-  if (slashes == std::wstring::npos) return std::nullopt;
-  const size_t hostStart = slashes + 2;
-  const size_t pathStart = url.find(L'/', hostStart);
-  if (pathStart == std::wstring::npos) return std::nullopt;
+  const std::wstring_view text(url);
+  size_t schemeEnd = 0;
+  while (schemeEnd < text.size() && isAsciiLetter(text[schemeEnd])) ++schemeEnd;
+  if (schemeEnd == 0 || text.substr(schemeEnd, 3) != L"://") return std::nullopt;
+  const size_t hostStart = schemeEnd + 3;
+  const size_t pathStart = text.find(L'/', hostStart);
+  if (pathStart == std::wstring_view::npos) return std::nullopt;
 
   UrlParts parts;
-  parts.secure = isHttpsScheme(url, slashes);
+  parts.secure = isHttpsScheme(text.substr(0, schemeEnd));
   parts.objectName = url.substr(pathStart);
 
   // A ":" in the path or query is no port separator.
-  const size_t colon = url.find(L':', hostStart);
-  if (colon != std::wstring::npos && colon < pathStart) {
+  const size_t colon = text.find(L':', hostStart);
+  if (colon != std::wstring_view::npos && colon < pathStart) {
     parts.host = url.substr(hostStart, colon - hostStart);
-    const LeadingDecimal port =
-        parseLeadingDecimal(std::wstring_view(url).substr(colon + 1, pathStart - colon - 1));
+    const std::wstring_view portText = text.substr(colon + 1, pathStart - colon - 1);
+    // Digits only: blanks, signs or trailing text in a port are a malformed
+    // address, not a port to be read as well as can be.
+    for (const wchar_t c : portText) {
+      if (!isAsciiDigit(c)) return std::nullopt;
+    }
+    const LeadingDecimal port = parseLeadingDecimal(portText);
     // A port that does not fit would otherwise be cut to some other port.
-    if (port.overflow || port.value < 0 || port.value > 65535) return std::nullopt;
+    if (port.overflow || port.value > 65535) return std::nullopt;
     parts.port = static_cast<uint16_t>(port.value);
   } else {
     parts.host = url.substr(hostStart, pathStart - hostStart);

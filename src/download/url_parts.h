@@ -10,16 +10,20 @@
 namespace tenvik {
 
 struct UrlParts {
-  bool secure = false;  // https: the request goes over TLS
+  bool secure = false;  // https (any letter case): the request goes over TLS
   std::wstring host;
-  // From the address, else 443 for https and 80 otherwise. A ":" without
-  // digits gives 0, which WinHTTP takes as the scheme's default port.
+  // From the address, else 443 for https and 80 otherwise. A ":" with no
+  // port text after it gives 0, which WinHTTP takes as the scheme's default
+  // port.
   uint16_t port = 0;
   std::wstring objectName;  // from the first "/" after the host: path and query
 };
 
-// Empty when the address has no "//", no host, no "/" after the host, or a
-// port outside 0..65535.
+// Empty unless the address is, in this order: a scheme of one or more ASCII
+// letters, "://", a host of at least one unit (neither "/" nor ":" among
+// them), optionally ":" and a port text of nothing but the digits 0-9 with a
+// value of at most 65535, then "/" and the rest. So the parts re-compose to
+// the address: scheme "://" host [":" port text] objectName.
 std::optional<UrlParts> splitUrl(const std::wstring& url);
 
 }  // namespace tenvik

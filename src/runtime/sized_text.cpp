@@ -7,7 +7,10 @@ std::wstring readSizedText(const std::function<unsigned long(unsigned long, wcha
   constexpr int kAttempts = 4;
   // The longest text a Windows path call can produce, terminator included.
   constexpr unsigned long kMaxCapacity = 32768;
-  unsigned long capacity = initialCapacity > 0 ? initialCapacity : 1;
+  // A caller's guess above the bound is no reason to hand the platform a
+  // larger buffer than any answer we would accept.
+  unsigned long capacity = initialCapacity > kMaxCapacity ? kMaxCapacity : initialCapacity;
+  if (capacity == 0) capacity = 1;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::wstring buffer(capacity, L'\0');
     const unsigned long length = query(capacity, buffer.data());

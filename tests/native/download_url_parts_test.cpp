@@ -28,21 +28,17 @@ TEST(SplitUrl, TakesSchemeHostPortAndObjectName) {
       {L"http://127.0.0.1:18280/dotnet?arch=x86", false, L"127.0.0.1", 18280, L"/dotnet?arch=x86"},
       {L"https://host:8443/a", true, L"host", 8443, L"/a"},
       {L"http://host:65535/a", false, L"host", 65535, L"/a"},
-      // The port text is read like a number in C: blanks, a sign, digits up to the first other character.
-      {L"http://host: 81/a", false, L"host", 81, L"/a"},
-      {L"http://host:+82/a", false, L"host", 82, L"/a"},
-      {L"http://host:83x/a", false, L"host", 83, L"/a"},
-      // No digits: port 0, the scheme's default as far as WinHTTP is concerned.
+      {L"http://host:0080/a", false, L"host", 80, L"/a"},
+      {L"http://host:0/a", false, L"host", 0, L"/a"},
+      // No port text: port 0, the scheme's default as far as WinHTTP is concerned.
       {L"http://host:/a", false, L"host", 0, L"/a"},
       {L"https://host:/a", true, L"host", 0, L"/a"},
-      {L"http://host:x/a", false, L"host", 0, L"/a"},
       // A colon in the path or query is no port.
       {L"http://host/a:b?c=d:e", false, L"host", 80, L"/a:b?c=d:e"},
       {L"http://host/", false, L"host", 80, L"/"},
       // Only https means TLS.
       {L"httpsx://host/a", false, L"host", 80, L"/a"},
       {L"ftp://host/a", false, L"host", 80, L"/a"},
-      {L"//host/a", false, L"host", 80, L"/a"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "url: " << c.url);
@@ -65,6 +61,24 @@ TEST(SplitUrl, RefusesWhatItCannotSplit) {
       L"http://host:-1/a",             // would become port 65535
       L"http://host:65536/a",          // would become port 0
       L"http://host:99999999999999999999999/a",
+      // No scheme, or one that is not letters followed by "://".
+      L"//host/a",
+      L"//p:-/",
+      L"://host/a",
+      L"http:/host/a",
+      L"http//host/a",
+      L"h2://host/a",
+      L"git+ssh://host/a",
+      L" http://host/a",
+      // A port text that is not digits alone.
+      L"http://host: 81/a",
+      L"http://host:+82/a",
+      L"http://host:83x/a",
+      L"http://host:x/a",
+      L"http://host:-/a",
+      L"http://host:8 0/a",
+      L"http://host:80:81/a",
+      L"http://host:\x0661/a",  // a digit, but not an ASCII one
   };
   for (const wchar_t* url : cases) {
     EXPECT_FALSE(splitUrl(url).has_value()) << "url: " << url;

@@ -99,5 +99,29 @@ TEST(SizedText, AnswersThatCannotBeTrustedGiveEmptyWithoutHugeBuffers) {
   EXPECT_EQ(read(zeroStart, 0), L"C:\\T\\");
 }
 
+TEST(SizedText, NeverHandsThePlatformMoreThanTheBound) {
+  struct Case {
+    unsigned long initialCapacity;
+    size_t length;  // of the text, terminator included
+    bool found;
+    std::vector<unsigned long> capacities;
+  };
+  const Case cases[] = {
+      {32768, 32768, true, {32768}},
+      {32769, 32768, true, {32768}},
+      {100000, 3, true, {32768}},
+      {0xFFFFFFFFul, 32768, true, {32768}},
+      // An answer above the bound is refused without another call.
+      {0xFFFFFFFFul, 32769, false, {32768}},
+      {261, 40000, false, {261}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "initial " << c.initialCapacity << ", length " << c.length);
+    FakeQuery fake({std::wstring(c.length - 1, L't')});
+    EXPECT_EQ(read(fake, c.initialCapacity), c.found ? fake.texts[0] : L"");
+    EXPECT_EQ(fake.capacities, c.capacities);
+  }
+}
+
 }  // namespace
 }  // namespace tenvik

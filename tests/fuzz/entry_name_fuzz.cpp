@@ -1,0 +1,91 @@
+// Package entry names as the archive stores them (raw bytes). Checked, each
+// on its own, against what the header promises a safe name never is: empty,
+// rooted (a leading separator), holding a colon or a zero byte, holding an
+// empty component (doubled or trailing separator), a component of nothing
+// but dots and blanks (so never "." or ".."), a DOS device stem; and, taking
+// every component of dots and blanks alone as a step up, a safe name never
+// climbs above the directory it is joined to. For names made of
+// letters, digits, "-", "_", dots, blanks and separators alone the rule is
+// complete: such a name that breaks none of the above is safe.
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "package/entry_name.h"
+
+namespace {
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::vector<std::string> components(std::string_view name) {
+  std::vector<std::string> parts(1);
+  for (const char c : name) {
+    if (isSeparator(c)) {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  return parts;
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// What Windows makes of a component: trailing dots and blanks go, so a
+// component of dots and blanks alone may mean "." or "..", or nothing.
+std::string asWindowsSeesIt(std::string component) {
+  while (!component.empty() && (component.back() == '.' || component.back() == ' ')) component.pop_back();
+  return component;
+}
+
+bool mayClimb(const std::string& component) { return component.find_first_not_of(". ") == std::string::npos; }
+
+bool isDeviceStem(const std::string& component) {
+  std::string stem = upper(component.substr(0, component.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* device : devices) {
+    if (stem == device) return true;
+  }
+  return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) && stem[3] >= '1' &&
+         stem[3] <= '9';
+}
+
+bool isPlainByte(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' || c == ' ' ||
+         isSeparator(c);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view name = tenvik::fuzz::bytesOf(data, size);
+  const bool safe = tenvik::isSafeEntryName(name);
+
+  bool broken = name.empty() || isSeparator(name.front()) || name.find(':') != std::string_view::npos ||
+                name.find('\0') != std::string_view::npos;
+  int depth = 0;
+  bool climbs = false;
+  for (const std::string& component : components(name)) {
+    const std::string seen = asWindowsSeesIt(component);
+    broken = broken || component.empty() || seen.empty() || isDeviceStem(component);
+    depth += mayClimb(component) ? -1 : 1;
+    climbs = climbs || depth < 0;
+  }
+  if (safe) {
+    FUZZ_REQUIRE(!broken);
+    FUZZ_REQUIRE(!climbs);
+    for (const std::string& component : components(name)) FUZZ_REQUIRE(component != ".." && component != ".");
+  }
+  bool plain = true;
+  for (const char c : name) plain = plain && isPlainByte(c);
+  if (plain && !broken) FUZZ_REQUIRE(safe);
+  return 0;
+}
