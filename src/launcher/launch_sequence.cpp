@@ -63,14 +63,17 @@ int runHost(const std::wstring& hostPath, const std::wstring& parameters, const 
   return static_cast<int>(exitCode);
 }
 
-// Unpacks the payload; the launch target, or empty when there is none. A
-// failed text conversion, or memory running out for the payload, ends the run
-// like a package without entries, so the work directory is still removed.
+// Unpacks the payload; the launch target, or empty when there is none or
+// the package did not arrive whole: an application with a damaged or missing
+// file must not be started elevated. A failed text conversion, or memory
+// running out for the payload, ends the run the same way, so the work
+// directory is still removed.
 std::wstring unpackPayload(const std::wstring& workDirectory) {
   try {
     const std::wstring packagePath = joinPath(workDirectory, L".package");
     writePayload(packagePath);
-    return extractPackage(packagePath, workDirectory);
+    const PackageExtraction package = extractPackage(packagePath, workDirectory);
+    return package.intact ? package.launchTarget : std::wstring();
   } catch (const std::exception&) {
     return std::wstring();
   }

@@ -33,12 +33,20 @@ bool isDeviceName(std::string_view component) {
   return false;
 }
 
+// Characters Windows does not allow in a file name. A quote would also break
+// the quoting of the host's parameters when it reaches the launch target.
+bool isForbiddenCharacter(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || c == ':' || c == '"' || c == '<' || c == '>' || c == '|' || c == '?' || c == '*';
+}
+
 }  // namespace
 
 bool isSafeEntryName(std::string_view name) {
   if (name.empty() || isSeparator(name.front())) return false;
-  if (name.find(':') != std::string_view::npos) return false;
-  if (name.find('\0') != std::string_view::npos) return false;
+  for (const char c : name) {
+    if (isForbiddenCharacter(c)) return false;
+  }
 
   size_t start = 0;
   while (true) {

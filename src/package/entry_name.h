@@ -10,7 +10,9 @@ namespace tenvik {
 // True when name (UTF-8 bytes as stored in the archive, "/" or "\" between
 // components) is a relative path that stays inside the directory it is
 // joined to. False for: the empty name; a leading separator (rooted, UNC or
-// device paths); a colon anywhere (drive letters, alternate data streams); an
+// device paths); a colon anywhere (drive letters, alternate data streams);
+// the other characters Windows does not allow in a file name (" < > | ? *)
+// and control characters 0x01 to 0x1F; an
 // empty component, including a trailing separator; a component made only of
 // dots and blanks, which Windows treats as "." or ".."; a zero byte; and a
 // component whose stem is a DOS device name such as CON or COM1, which

@@ -8,15 +8,18 @@
 
 namespace tenvik {
 
-std::wstring extractPackage(const std::wstring& packagePath, const std::wstring& workDirectory) {
+PackageExtraction extractPackage(const std::wstring& packagePath, const std::wstring& workDirectory) {
   igzstream package(toUTF8(packagePath).c_str());
-  const auto firstName = extractEntries(package, [&](const PackageEntry& entry) {
-    // A file that cannot be written is skipped; the entries after it still
-    // get their chance.
-    writeFile(joinPath(workDirectory, toUTF16(entry.name)), entry.data);
+  bool allWritten = true;
+  const ArchiveExtraction archive = extractEntries(package, [&](const PackageEntry& entry) {
+    // The entries after one that cannot be written still get their chance,
+    // but the package as a whole is no longer what was packed.
+    if (!writeFile(joinPath(workDirectory, toUTF16(entry.name)), entry.data)) allWritten = false;
   });
-  if (!firstName) return std::wstring();
-  return joinPath(workDirectory, toUTF16(*firstName));
+  PackageExtraction result;
+  if (archive.launchTarget) result.launchTarget = joinPath(workDirectory, toUTF16(*archive.launchTarget));
+  result.intact = archive.complete && allWritten && package.rdbuf()->ended_cleanly();
+  return result;
 }
 
 }  // namespace tenvik

@@ -3,10 +3,22 @@
 
 namespace tenvik {
 
+struct PackageExtraction {
+  // The full path of the first entry, or empty when no entry could be used
+  // as one.
+  std::wstring launchTarget;
+  // Every byte of the package is accounted for: the gzip data ended cleanly
+  // (each trailer's CRC-32 and length checked out), the archive ended exactly
+  // after an entry, every name was one extraction accepts, and every entry
+  // was written in full. Only an intact package may be launched: a failed
+  // check says some byte is wrong, not which.
+  bool intact = false;
+};
+
 // Writes every entry of the gzip-compressed package archive at packagePath
-// below workDirectory and returns the full path of the first entry (the
-// launch target), or an empty string when no entry could be used as one.
-// Throws std::runtime_error when a text conversion fails.
-std::wstring extractPackage(const std::wstring& packagePath, const std::wstring& workDirectory);
+// below workDirectory. Entries written before a fault stay on disk; the
+// caller removes the directory. Throws std::runtime_error when a text
+// conversion fails.
+PackageExtraction extractPackage(const std::wstring& packagePath, const std::wstring& workDirectory);
 
 }  // namespace tenvik

@@ -68,11 +68,22 @@ gzstreambuf::int_type gzstreambuf::underflow() {
 
   const int got = gzread(file_, buffer_ + putbackSize, bufferSize - putbackSize);
   // zlib reports a damaged member or a failed trailer check as -1 and the end
-  // of the data as 0: both end the stream here.
-  if (got <= 0) return traits_type::eof();
+  // of the data as 0: both end the stream here. A file cut short also reads
+  // as 0; only gzerror tells it from the regular end.
+  if (got <= 0) {
+    if (end_ == End::notYet) end_ = got == 0 && endedWithoutError() ? End::clean : End::failed;
+    return traits_type::eof();
+  }
 
   setg(buffer_ + (putbackSize - kept), buffer_ + putbackSize, buffer_ + putbackSize + got);
   return traits_type::to_int_type(*gptr());
+}
+
+bool gzstreambuf::endedWithoutError() const {
+  int error = Z_OK;
+  gzerror(file_, &error);
+  // Data that is not gzip passes through with nothing to check it against.
+  return error == Z_OK && !gzdirect(file_);
 }
 
 gzstreambuf::int_type gzstreambuf::overflow(int_type) {

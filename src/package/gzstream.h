@@ -5,7 +5,8 @@
 // it behind the standard stream operations. Data that is not gzip passes
 // through unchanged, and members stored one after another read as one stream.
 // A damaged or truncated file simply ends the stream early: the reader sees
-// end-of-file (and failbit after a short read), never an exception.
+// end-of-file (and failbit after a short read), never an exception; the
+// stream buffer tells afterwards whether the data ended cleanly.
 
 #include <zlib.h>
 
@@ -29,6 +30,11 @@ class gzstreambuf : public std::streambuf {
   // Returns this, or null when nothing was open.
   gzstreambuf* close();
   bool is_open() const { return opened_; }
+  // True once the data has run out at its regular end: every member inflated
+  // and its trailer (CRC-32 and length) checked out, and the data was gzip,
+  // not passed through unchecked. False before the end was reached, and
+  // after damaged, truncated or unchecked data.
+  bool ended_cleanly() const { return end_ == End::clean; }
 
  protected:
   int_type overflow(int_type c) override;
@@ -36,10 +42,15 @@ class gzstreambuf : public std::streambuf {
   int sync() override;
 
  private:
+  bool endedWithoutError() const;
+
   static constexpr int putbackSize = 4;
   static constexpr int bufferSize = 303;  // putback area + one refill
 
+  enum class End { notYet, clean, failed };
+
   gzFile file_ = nullptr;
+  End end_ = End::notYet;
   char buffer_[bufferSize];
   bool opened_ = false;
   std::ios_base::openmode mode_ = std::ios_base::openmode();

@@ -48,22 +48,26 @@ std::optional<PackageEntry> readEntry(std::istream& archive) {
   return entry;
 }
 
-std::optional<std::string> extractEntries(
-    std::istream& archive, const std::function<void(const PackageEntry&)>& store) {
-  std::optional<std::string> launchTarget;
+ArchiveExtraction extractEntries(std::istream& archive, const std::function<void(const PackageEntry&)>& store) {
+  ArchiveExtraction result;
   bool first = true;
+  bool allSafe = true;
   while (!archive.eof()) {
     // The archive has no trailer: data that runs out exactly between two
     // entries is its regular end. A bad stream (no file) ends here as well.
-    if (archive.peek() == std::istream::traits_type::eof()) break;
+    if (archive.peek() == std::istream::traits_type::eof()) {
+      result.complete = allSafe && !archive.bad();
+      return result;
+    }
     auto entry = readEntry(archive);
-    if (!entry) break;
+    if (!entry) return result;
     const bool safe = isSafeEntryName(entry->name);
-    if (first && safe) launchTarget = entry->name;
+    if (first && safe) result.launchTarget = entry->name;
     first = false;
+    allSafe = allSafe && safe;
     if (safe) store(*entry);
   }
-  return launchTarget;
+  return result;
 }
 
 }  // namespace tenvik

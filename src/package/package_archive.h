@@ -27,13 +27,20 @@ struct PackageEntry {
 // allocation.
 std::optional<PackageEntry> readEntry(std::istream& archive);
 
+struct ArchiveExtraction {
+  // The name of the first entry, the launch target, when there was one and
+  // it was safe.
+  std::optional<std::string> launchTarget;
+  // The archive ended exactly after an entry and every name was safe. Says
+  // nothing of the compressed data around it or of what store did.
+  bool complete = false;
+};
+
 // Reads entries until the archive ends and hands every entry whose name
 // passes isSafeEntryName to store, in archive order. An entry cut short by
-// the end of the data ends the pass without being stored. Returns the name of
-// the first entry, the launch target, when there was one and it was safe;
-// an unsafe first entry leaves the run without a launch target even though
-// later safe entries are still stored.
-std::optional<std::string> extractEntries(
-    std::istream& archive, const std::function<void(const PackageEntry&)>& store);
+// the end of the data ends the pass without being stored. An unsafe name is
+// skipped (later safe entries are still stored) and makes the archive
+// incomplete; an unsafe first entry leaves no launch target.
+ArchiveExtraction extractEntries(std::istream& archive, const std::function<void(const PackageEntry&)>& store);
 
 }  // namespace tenvik

@@ -5,11 +5,14 @@
 //
 // Checked: the stream delivers exactly the bytes zlib's own reading gives
 // (on a damaged member, the two agree as far as both got), and the last four
-// bytes read can be put back, across refills too; readEntry yields exactly the complete entries of
-// those bytes; extractEntries stores exactly the complete entries with safe
-// names, in order, names ready for Windows (no "/", no zero byte), names the
-// first one the launch target only when it is safe, and never allocates far
-// beyond the bytes that arrived, whatever the length fields claim.
+// bytes read can be put back, across refills too; readEntry yields exactly
+// the complete entries of those bytes; extractEntries stores exactly the
+// complete entries with safe names, in order, names ready for Windows (no
+// "/", no zero byte), names the first one the launch target only when it is
+// safe, calls the archive complete exactly when its entries fill the data
+// and every name is safe (and the stream then says it ended cleanly exactly
+// when zlib read gzip data without error), and never allocates far beyond
+// the bytes that arrived, whatever the length fields claim.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -63,6 +66,7 @@ constexpr std::size_t kMaxInflated = 64u << 20;
 struct Inflated {
   std::string bytes;
   bool clean = false;  // zlib reported no error, trailer included
+  bool gzip = false;   // not data passed through unchecked
   bool tooLarge = false;
 };
 
@@ -82,6 +86,7 @@ Inflated inflateWithZlib(const char* path) {
   int error = Z_OK;
   gzerror(file, &error);
   result.clean = got == 0 && error == Z_OK;
+  result.gzip = gzdirect(file) == 0;
   gzclose(file);
   return result;
 }
@@ -179,22 +184,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expectedTarget = complete.front().name;
   }
 
+  // Complete: the entries fill the data exactly, and every name is safe.
+  std::size_t filled = 0;
+  bool allSafe = true;
+  for (const Entry& entry : complete) allSafe = allSafe && tenvik::isSafeEntryName(entry.name);
+  std::istringstream measure(streamed);
+  for (std::size_t i = 0; i < complete.size(); ++i) tenvik::readEntry(measure);
+  filled = static_cast<std::size_t>(measure.tellg());
+  const bool expectedComplete = allSafe && filled == streamed.size();
+
   std::vector<Entry> stored;
   std::optional<std::string> target;
+  bool archiveComplete = false;
+  bool endedCleanly = false;
   std::size_t largest = 0;
   {
     tenvik::igzstream in(path);
     AllocationWatch watch;
-    target = tenvik::extractEntries(in, [&](const tenvik::PackageEntry& entry) {
+    const tenvik::ArchiveExtraction extraction = tenvik::extractEntries(in, [&](const tenvik::PackageEntry& entry) {
       FUZZ_REQUIRE(tenvik::isSafeEntryName(entry.name));
       FUZZ_REQUIRE(entry.name.find('/') == std::string::npos);
       FUZZ_REQUIRE(entry.name.find('\0') == std::string::npos);
       stored.push_back({entry.name, entry.data});
     });
     largest = watch.largest();
+    target = extraction.launchTarget;
+    archiveComplete = extraction.complete;
+    // A complete archive was read to its end, so the stream knows how it ended.
+    endedCleanly = in.rdbuf()->ended_cleanly();
   }
   FUZZ_REQUIRE(stored == expectedStored);
   FUZZ_REQUIRE(target == expectedTarget);
+  FUZZ_REQUIRE(archiveComplete == expectedComplete);
+  if (archiveComplete) FUZZ_REQUIRE(endedCleanly == (reference.clean && reference.gzip));
   // Pieces of 64 KiB at most, strings that at most double, and zlib's own
   // buffers: anything larger came from a length field, not from the data.
   FUZZ_REQUIRE(largest <= 2 * streamed.size() + (512u << 10));

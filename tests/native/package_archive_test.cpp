@@ -23,14 +23,17 @@ std::string entry(const std::string& name, const std::string& data) {
 
 struct Extracted {
   std::optional<std::string> launchTarget;
+  bool complete = false;
   std::vector<PackageEntry> stored;
 };
 
 Extracted extract(const std::string& archive) {
   std::istringstream in(archive);
   Extracted result;
-  result.launchTarget =
+  const ArchiveExtraction extraction =
       extractEntries(in, [&](const PackageEntry& e) { result.stored.push_back(e); });
+  result.launchTarget = extraction.launchTarget;
+  result.complete = extraction.complete;
   return result;
 }
 
@@ -76,6 +79,26 @@ TEST(ExtractEntries, StoresEveryEntryInOrderAndNamesTheFirst) {
   EXPECT_EQ(result.stored[1].data, data);
   EXPECT_EQ(result.stored[2].data, "");
   EXPECT_EQ(result.stored[3].data, "again");  // written last, so it wins on disk
+}
+
+// Complete: the data ran out exactly after an entry and no name was refused.
+TEST(ExtractEntries, CallsTheArchiveCompleteOnlyWhenItEndsAfterAnEntryWithSafeNames) {
+  const std::string whole = entry("Main.dll", "main") + entry("lib/b.dll", std::string(70000, 'b'));
+  const struct {
+    const char* what;
+    std::string archive;
+    bool complete;
+  } cases[] = {
+      {"two whole entries", whole, true},
+      {"no entries", "", true},
+      {"cut in a length field", whole.substr(0, whole.size() - 70002), false},
+      {"cut in a name", whole.substr(0, 4 + 8 + 4 + 4 + 6), false},
+      {"cut in the data", whole.substr(0, whole.size() - 1), false},
+      {"a stray byte after the last entry", whole + "x", false},
+      {"an unsafe name later on", whole + entry("../evil", "e"), false},
+      {"a quote in the first name", entry("x\" --evil \"y", "x") + entry("Main.dll", "m"), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(extract(c.archive).complete, c.complete) << c.what;
 }
 
 TEST(ExtractEntries, EmptyArchiveHasNoLaunchTarget) {
@@ -134,7 +157,9 @@ TEST(ExtractEntries, StopsOnAStreamThatCannotBeRead) {
   std::istringstream in(entry("Main.dll", "m"));
   in.setstate(std::ios::badbit);
   int stored = 0;
-  EXPECT_FALSE(extractEntries(in, [&](const PackageEntry&) { ++stored; }));
+  const ArchiveExtraction extraction = extractEntries(in, [&](const PackageEntry&) { ++stored; });
+  EXPECT_FALSE(extraction.launchTarget);
+  EXPECT_FALSE(extraction.complete);
   EXPECT_EQ(stored, 0);
 }
 

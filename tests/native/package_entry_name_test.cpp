@@ -21,6 +21,8 @@ TEST(IsSafeEntryName, AcceptsRelativeNamesThatStayInside) {
       "COM0",
       "LPT10",
       "\xc3\xa9t\xc3\xa9/caf\xc3\xa9.txt",
+      "a b/c (1) [x] {y} #&%$!'=+,;~^`@.txt",  // everything Windows allows
+      "del\x7f",
   };
   for (const char* name : names) EXPECT_TRUE(isSafeEntryName(name)) << name;
 }
@@ -61,6 +63,9 @@ TEST(IsSafeEntryName, RefusesNamesThatLeaveOrMissTheDirectory) {
       "lpt9",
       "PRN .txt",
       "con.d/x",  // any extension still opens the device
+      "x\" --evil \"y",  // a quote would break the quoting of the host's parameters
+      "a<b", "a>b", "a|b", "what?", "*.dll", "dir/na*me",
+      "tab\there", "line\nfeed", "\x1f", "bell\x07",
   };
   for (const auto& name : names) EXPECT_FALSE(isSafeEntryName(name)) << name;
 }

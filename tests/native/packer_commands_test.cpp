@@ -70,7 +70,7 @@ TEST_F(PackerCommands, PackListExtractRoundTrip) {
       {"Main.runtimeconfig.json", "{\"a\": \"\\\"\"}"},
       {"de/Main.resources.dll", std::string(70000, 'd')},
       {"empty.txt", ""},
-      {"\xc3\xa9t\xc3\xa9/caf\xc3\xa9 \"quoted\".txt", "caf\xc3\xa9"},
+      {"\xc3\xa9t\xc3\xa9/caf\xc3\xa9 (quoted).txt", "caf\xc3\xa9"},
   };
   for (const auto& [name, data] : files) writeBytes(root_ / "app" / fs::u8path(name), data);
 
@@ -88,7 +88,7 @@ TEST_F(PackerCommands, PackListExtractRoundTrip) {
       "{\"name\":\"Main.runtimeconfig.json\",\"size\":11,\"safe\":true},"
       "{\"name\":\"de/Main.resources.dll\",\"size\":70000,\"safe\":true},"
       "{\"name\":\"empty.txt\",\"size\":0,\"safe\":true},"
-      "{\"name\":\"\xc3\xa9t\xc3\xa9/caf\xc3\xa9 \\\"quoted\\\".txt\",\"size\":5,\"safe\":true}]";
+      "{\"name\":\"\xc3\xa9t\xc3\xa9/caf\xc3\xa9 (quoted).txt\",\"size\":5,\"safe\":true}]";
   EXPECT_NE(json.find(expectedEntries), std::string::npos) << json;
   for (const char* part : {"\"launchTarget\":\"Main.dll\"", "\"uncompressedSize\":70145", "\"intact\":true",
                            "\"fileVersion\":\"3.2.1.0\"", "\"ProductName\":\"Acme\"", "\"kind\":\"setup\""}) {

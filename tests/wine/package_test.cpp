@@ -54,7 +54,7 @@ class Package : public ::testing::Test {
     ASSERT_EQ(gzclose(out), Z_OK);
   }
 
-  std::wstring extract() { return extractPackage(package_, work_); }
+  PackageExtraction extract() { return extractPackage(package_, work_); }
 
   // Files below the work directory other than the package file itself.
   std::vector<std::wstring> extracted() const {
@@ -74,19 +74,23 @@ TEST_F(Package, NonAsciiNamesBecomeTheSameWindowsNamesInANonAsciiWorkDirectory) 
   package_ = joinPath(work_, L".package");
   const std::string name = "donn\xc3\xa9" "es/\xe6\x97\xa5\xe6\x9c\xac/\xf0\x9f\x98\x80.txt";
   writePackage(entry(name, "unicode") + entry("lib/x.dll", "x"));
-  EXPECT_EQ(extract(), joinPath(work_, L"donn\u00e9es\\\u65e5\u672c\\\U0001F600.txt"));
+  const PackageExtraction package = extract();
+  EXPECT_TRUE(package.intact);
+  EXPECT_EQ(package.launchTarget, joinPath(work_, L"donn\u00e9es\\\u65e5\u672c\\\U0001F600.txt"));
   EXPECT_EQ(readFileBytes(joinPath(work_, L"donn\u00e9es\\\u65e5\u672c\\\U0001F600.txt")), "unicode");
   EXPECT_EQ(readFileBytes(joinPath(work_, L"lib\\x.dll")), "x");
 }
 
-TEST_F(Package, LaterUnsafeEntriesAreSkipped) {
+TEST_F(Package, LaterUnsafeEntriesAreSkippedAndMakeThePackageUnfitToLaunch) {
   const std::string drive = test::narrow(scratch_.substr(0, 2));  // the scratch drive, e.g. "C:"
   writePackage(entry("App.dll", "a") + entry("../../escaped.txt", "x") +
                entry("sub/../../escaped2.txt", "x") + entry(drive + "escaped3.txt", "x") +
                entry(test::narrow(scratch_) + "\\escaped4.txt", "x") +
                entry("/escaped5.txt", "x") + entry("CON", "x") + entry("file.txt:stream", "x") +
                entry("last.txt", "l"));
-  EXPECT_EQ(extract(), at("App.dll"));
+  const PackageExtraction package = extract();
+  EXPECT_FALSE(package.intact);
+  EXPECT_EQ(package.launchTarget, at("App.dll"));
   EXPECT_EQ(extracted(), (std::vector<std::wstring>{L"App.dll", L"last.txt"}));
   // Nothing landed next to the work directory either.
   EXPECT_EQ(listFilesRecursive(scratch_),
@@ -121,7 +125,9 @@ TEST_F(Package, SetupPayloadResourceHoldsTheSampleApplication) {
   EXPECT_EQ(payload->substr(0, 3), "\x1f\x8b\x08");
   test::writeFileBytes(package_, std::string(*payload));
 
-  EXPECT_EQ(extract(), at("Sample.App.dll"));
+  const PackageExtraction package = extract();
+  EXPECT_TRUE(package.intact);
+  EXPECT_EQ(package.launchTarget, at("Sample.App.dll"));
   const std::wstring sample = test::sourcePath(L"samples\\app");
   const auto expected = listFilesRecursive(sample);
   EXPECT_EQ(extracted(), expected);
