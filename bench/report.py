@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""Turns the raw figures of scripts/bench.sh into docs/benchmark.md, its chart
+(gnuplot) and one more line in the steps file. Run by scripts/bench.sh."""
+
+import argparse
+import csv
+import datetime
+import os
+import statistics
+import subprocess
+
+MIB = 1024 * 1024
+
+
+def read_tsv(path):
+    with open(path, newline="") as f:
+        return list(csv.DictReader(f, delimiter="\t"))
+
+
+def median(values):
+    return statistics.median(values) if values else float("nan")
+
+
+def spread(values):
+    """Range as a share of the median."""
+    m = median(values)
+    return (max(values) - min(values)) / m * 100 if values and m else float("nan")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("raw", "native", "sizes", "label", "load-before", "load-after", "uptime-before", "uptime-after",
+                 "elapsed", "rounds", "commit", "report", "chart", "steps", "work"):
+        parser.add_argument("--" + name, required=True)
+    a = parser.parse_args()
+
+    raw = read_tsv(a.raw)
+    sizes = {row["what"]: int(row["bytes"]) for row in read_tsv(a.sizes)}
+    timed = [r for r in raw if r["kind"] == "time" and r["round"] != "0"]  # round 0 warms up
+
+    def runs(package, program, field="wall_ms"):
+        return {int(r["round"]): float(r[field]) for r in timed if r["package"] == package and r["program"] == program}
+
+    def ratios(package, top, bottom, top_field="wall_ms", bottom_field="wall_ms"):
+        t, b = runs(package, top, top_field), runs(package, bottom, bottom_field)
+        return [t[k] / b[k] for k in sorted(t) if k in b and b[k] > 0]
+
+    lines = []
+    out = lines.append
+    out("# Benchmark: Setup.exe against the physical floor")
+    out("")
+    out("Written by `scripts/bench.sh` (the figures below are from one run; run it again to refresh them).")
+    out("")
+    out(f"- Run: {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC, commit {a.commit} "
+        f"({a.label}), {a.rounds} timed rounds after one warm-up round, {a.elapsed} s in all.")
+    out(f"- Machine load (1/5/15-minute load average): before {a.load_before}, after {a.load_after}; "
+        f"{os.cpu_count()} cores. `uptime` before: `{a.uptime_before.strip()}`; after: `{a.uptime_after.strip()}`.")
+    out(f"- Release-shaped folder: {sizes['release_files']} files, {sizes['release_folder']:,} bytes, the largest "
+        f"{sizes['release_largest']:,}; archive {sizes['release_archive']:,} bytes, package "
+        f"{sizes['release_package']:,} bytes ({sizes['release_package'] / sizes['release_archive']:.1%}). "
+        f"Small: {sizes['small_files']} files, {sizes['small_folder']:,} bytes, package {sizes['small_package']:,}.")
+    out("")
+
+    # --- timed runs ---
+    out("## Time under Wine (one prefix, one wineserver, interleaved)")
+    out("")
+    out("| package | program | median ms | min | max | spread | host start / files written, median ms |")
+    out("|---|---|---:|---:|---:|---:|---:|")
+    names = {"setup": "Setup.exe", "fair": "fair floor", "write": "inflate + write + delete",
+             "inflate": "inflate only (1 MiB reads)"}
+    for package in ("release", "small"):
+        for program in ("setup", "fair", "write", "inflate"):
+            w = list(runs(package, program).values())
+            s = [v for v in runs(package, program, "stamp_ms").values() if v >= 0]
+            stamp = f"{median(s):.1f}" if s else ""
+            out(f"| {package} | {names[program]} | {median(w):.1f} | {min(w):.1f} | {max(w):.1f} | "
+                f"{spread(w):.0f} % | {stamp} |")
+    out("")
+    out("Spread is the range (max - min) as a share of the median. The host start is the stand-in `dotnet.exe`'s "
+        "own stamp, the floors' is the moment their last file is written; both are read on the performance "
+        "counter that the runner (`bench_runner.exe`, a Windows program) started its clock on right before "
+        "`CreateProcessW`. One holder process keeps Wine's desktop (explorer.exe) up for the whole run, as it is "
+        "on Windows; without it a run now and then pays up to 10 s for a desktop start that races with one leaving.")
+    out("")
+    out("Median of the per-round ratios:")
+    out("")
+    out("| package | Setup.exe / fair floor | / inflate+write+delete | / inflate only | host start / fair floor's files written |")
+    out("|---|---:|---:|---:|---:|")
+    figures = {}
+    for package in ("release", "small"):
+        fr = median(ratios(package, "setup", "fair"))
+        wr = median(ratios(package, "setup", "write"))
+        ir = median(ratios(package, "setup", "inflate"))
+        hr = median(ratios(package, "setup", "fair", "stamp_ms", "stamp_ms"))
+        figures[package] = (fr, wr, ir, hr)
+        out(f"| {package} | {fr:.2f} | {wr:.2f} | {ir:.2f} | {hr:.2f} |")
+    out("")
+
+    # --- memory ---
+    mem = [r for r in raw if r["kind"] == "memory"]
+
+    def peak(package, program):
+        return median([int(r["peak_kb"]) for r in mem if r["package"] == package and r["program"] == program])
+
+    verify = [r for r in raw if r["kind"] == "verify"]
+    stub_kb = peak("none", "stub")
+    empty_kb = peak("none", "empty")
+    payload_kb = (sizes["release_resource"] + sizes["release_package"]) / 1024
+    design_kb = empty_kb + payload_kb
+    setup_kb = peak("release", "setup")
+    out("## Peak memory")
+    out("")
+    out("Under Wine a Windows program is one Linux process. The runner polls `GetProcessMemoryInfo` on the "
+        "process every millisecond while it runs and keeps the largest `PeakWorkingSetSize`; Wine answers it "
+        "from the Linux process's `VmHWM` (/proc/PID/status) and only while that process lives (after the exit "
+        "it gives 0 or a stale figure, so polling is needed). Polling costs time, so these are separate runs "
+        "from the timed ones.")
+    if verify:
+        out(f" Check in this run: polled {int(verify[0]['peak_kb']):,} kB, the Linux process's own VmHWM read from "
+            f"/proc at the same time {sizes['linux_vmhwm_kb']:,} kB.")
+    out("")
+    out("| run | peak (median), MiB |")
+    out("|---|---:|")
+    out(f"| Setup.exe, release package | {setup_kb / 1024:.1f} |")
+    out(f"| fair floor, release package | {peak('release', 'fair') / 1024:.1f} |")
+    out(f"| Setup.exe, small package | {peak('small', 'setup') / 1024:.1f} |")
+    out(f"| Setup.exe without payload (the same program, nothing to unpack) | {stub_kb / 1024:.1f} |")
+    out(f"| the least program (the fair floor without payload, ends at once) | {empty_kb / 1024:.1f} |")
+    out("")
+    out(f"The design's own need at release size: the least program ({empty_kb / 1024:.1f} MiB under Wine) + the "
+        f"image's payload resource ({sizes['release_resource'] / MIB:.1f} MiB, resident once it is read) + one copy "
+        f"of the payload while it is written out ({sizes['release_package'] / MIB:.1f} MiB) = "
+        f"{design_kb / 1024:.1f} MiB; afterwards the largest entry ({sizes['release_largest'] / MIB:.1f} MiB) takes "
+        f"the copy's place, which is less. Counted from Setup.exe's own start-up cost instead (the program without "
+        f"payload, which loads the shell and registry DLLs and runs the whole sequence), the need would be "
+        f"{(stub_kb + payload_kb) / 1024:.1f} MiB.")
+    out("")
+
+    # --- native ---
+    native = read_tsv(a.native)
+    nat = {}
+    for r in native:
+        if r["round"] == "0":
+            continue
+        nat.setdefault((r["package"], r["program"]), []).append(float(r["wall_ms"]))
+    out("## Natively: the portable extraction code against gzip and tar")
+    out("")
+    out("`portable_extract` is the gzip input stream and archive reader of Setup.exe built for Linux, with stdio "
+        "writes; `gzip -dc` and `tar -xzf` work on the same content (the package file, and a tar.gz of the same "
+        "folder at level 9).")
+    out("")
+    out("| package | portable read | gzip -dc >/dev/null | ratio | portable extract | tar -xzf | ratio |")
+    out("|---|---:|---:|---:|---:|---:|---:|")
+    native_ratio = {}
+    for package in ("release", "small"):
+        pr, gz = median(nat[(package, "portable_read")]), median(nat[(package, "gzip_dc")])
+        pw, tx = median(nat[(package, "portable_write")]), median(nat[(package, "tar_xzf")])
+        native_ratio[package] = (pr / gz, pw / tx)
+        out(f"| {package} | {pr:.1f} ms | {gz:.1f} ms | {pr / gz:.2f} | {pw:.1f} ms | {tx:.1f} ms | {pw / tx:.2f} |")
+    out("")
+
+    # --- goals ---
+    stub = sizes["stub"]
+    rel, small = figures["release"], figures["small"]
+    goals = [
+        ("Full run, release size / fair floor", rel[0], 1.15, f"{rel[0]:.2f}"),
+        ("Host start / fair floor's files written", rel[3], 1.10, f"{rel[3]:.2f}"),
+        ("Small package / its fair floor", small[0], 1.5, f"{small[0]:.2f}"),
+        ("Peak memory / (design need + 4 MiB)", setup_kb / (design_kb + 4096), 1.0,
+         f"{setup_kb / 1024:.1f} MiB vs {(design_kb + 4096) / 1024:.1f} MiB"),
+        ("Stub, stripped, static / 1 MiB", stub / MIB, 1.0, f"{stub:,} bytes"),
+    ]
+    out("## Goals")
+    out("")
+    out("| goal | limit | measured | met |")
+    out("|---|---:|---:|---|")
+    for name, value, limit, text in goals:
+        out(f"| {name} | {limit:.2f} | {text} ({value:.2f}) | {'yes' if value <= limit else 'no'} |")
+    out("")
+    out("![Ratios against their limits](benchmark-ratios.png)")
+    out("")
+
+    # --- steps ---
+    step = [datetime.date.today().isoformat(), a.commit, a.label, f"{rel[0]:.2f}", f"{rel[3]:.2f}",
+            f"{small[0]:.2f}", f"{setup_kb / 1024:.1f}", f"{design_kb / 1024:.1f}", str(stub)]
+    header = ["date", "commit", "label", "release_ratio", "host_start_ratio", "small_ratio", "peak_mib",
+              "design_mib", "stub_bytes"]
+    previous = read_tsv(a.steps) if os.path.exists(a.steps) else []
+    with open(a.steps, "w", newline="") as f:
+        writer = csv.writer(f, delimiter="\t", lineterminator="\n")
+        writer.writerow(header)
+        for row in previous:
+            writer.writerow([row[h] for h in header])
+        writer.writerow(step)
+    out("## Steps")
+    out("")
+    out("Every run of the benchmark adds a line to `docs/benchmark-steps.tsv`; the speed work shows in it step by step.")
+    out("")
+    out("| date | commit | what | release / fair | host start / written | small / fair | peak MiB (design) | stub bytes |")
+    out("|---|---|---|---:|---:|---:|---:|---:|")
+    for row in read_tsv(a.steps):
+        out(f"| {row['date']} | {row['commit']} | {row['label']} | {row['release_ratio']} | {row['host_start_ratio']} "
+            f"| {row['small_ratio']} | {row['peak_mib']} ({row['design_mib']}) | {int(row['stub_bytes']):,} |")
+    out("")
+    notes = os.path.join(os.path.dirname(a.report), "benchmark-notes.md")
+    if os.path.exists(notes):
+        with open(notes) as f:
+            out(f.read().rstrip())
+        out("")
+
+    with open(a.report, "w") as f:
+        f.write("\n".join(lines))
+
+    # --- chart ---
+    data = os.path.join(a.work, "ratios.dat")
+    with open(data, "w") as f:
+        for name, value, limit, _ in goals:
+            f.write(f"\"{name}\" {value:.4f} {limit:.4f}\n")
+        f.write(f"\"Native read / gzip -dc\" {native_ratio['release'][0]:.4f} NaN\n")
+        f.write(f"\"Native extract / tar -xzf\" {native_ratio['release'][1]:.4f} NaN\n")
+    script = f"""
+set terminal png size 1100,560 font ",10"
+set output "{a.chart}"
+set title "Setup.exe against its floors (release-shaped package unless named)"
+set style data histograms
+set style histogram clustered gap 1
+set style fill solid 0.8 border -1
+set boxwidth 0.9
+set ylabel "ratio"
+set yrange [0:*]
+set xtics rotate by -20 scale 0
+set key top right
+set grid ytics
+plot "{data}" using 2:xtic(1) title "measured" lc rgb "#3b6ea5", \\
+     "" using 3 title "limit" lc rgb "#c8553d"
+"""
+    subprocess.run(["gnuplot"], input=script, text=True, check=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,231 @@
+#!/usr/bin/env bash
+# The benchmark: how close Setup.exe comes to the physical floor of its job.
+#
+#   scripts/bench.sh [--rounds N] [--memory-rounds M] [--native-rounds K] [--label TEXT]
+#
+# Builds a release Windows build with the benchmark programs (build/bench-win)
+# and a native one (build/bench-native), generates two application folders
+# (build/bench-data: "release", shaped like a real release, and "small"),
+# stamps Setup.exe and the fair floor with the payload of each, and runs in
+# ONE Wine prefix with one wineserver, interleaved, after a warm-up round:
+#   setup    Setup.exe, runtime registered, dotnet.exe a stand-in that stamps
+#            its start and exits at once
+#   fair     floor_fair.exe: writes the payload out of its own resource, then
+#            inflates it, writes the files with large writes, deletes them
+#   write    floor_write.exe: inflates the package file, writes, deletes
+#   inflate  floor_inflate.exe: inflates the package file in 1 MiB reads
+# then separate memory runs (the peak working set, polled while the process
+# lives), and natively the portable extraction code against gzip -dc and
+# tar -xzf of the same content. Writes docs/benchmark.md, its chart
+# docs/benchmark-ratios.png (gnuplot) and appends one line per run to
+# docs/benchmark-steps.tsv. Raw figures: build/bench-results/.
+# Not a test: nothing here runs under ctest or scripts/test.sh.
+set -euo pipefail
+
+rounds=15
+memory_rounds=3
+native_rounds=5
+label=""
+usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; }
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=$2; shift 2 ;;
+    --memory-rounds) memory_rounds=$2; shift 2 ;;
+    --native-rounds) native_rounds=$2; shift 2 ;;
+    --label) label=$2; shift 2 ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "bench.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
+  esac
+done
+case "$rounds$memory_rounds$native_rounds" in *[!0-9]*) echo "bench.sh: counts are whole numbers" >&2; exit 2 ;; esac
+[ "$rounds" -ge 1 ] || { echo "bench.sh: --rounds must be at least 1" >&2; exit 2; }
+
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+cd "$source_dir"
+win_build=build/bench-win
+native_build=build/bench-native
+data=build/bench-data
+results=build/bench-results
+mkdir -p "$data" "$results" docs
+started=$(date +%s)
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+uptime_before=$(uptime)
+[ -n "$label" ] || label="$(git log -1 --format='%h %s' 2>/dev/null | cut -c1-60)"
+
+say() { echo "bench: $*" >&2; }
+
+# --- builds ----------------------------------------------------------------
+say "building (Windows release and native, -j2)"
+cmake --no-warn-unused-cli -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DTENVIK_DOWNLOAD_BASE=http://127.0.0.1:18700 -DTENVIK_TESTS=OFF -DBUILD_TESTING=OFF -DTENVIK_BENCH=ON >/dev/null
+ninja -C "$win_build" -j2 >/dev/null
+cmake -S . -B "$native_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVIK_TESTS=OFF -DBUILD_TESTING=OFF \
+  -DTENVIK_BENCH=ON >/dev/null
+ninja -C "$native_build" -j2 portable_extract >/dev/null
+packer=$win_build/host-tools/tenvik-pack
+
+# --- packages --------------------------------------------------------------
+for shape in release small; do
+  if [ ! -f "$data/$shape.done" ] || [ bench/make_app_folder.py -nt "$data/$shape.done" ]; then
+    say "generating the $shape folder"
+    python3 bench/make_app_folder.py "$shape" "$data/$shape"
+    rm -f "$data/$shape.bmp"
+    touch "$data/$shape.done"
+  fi
+  if [ ! -f "$data/$shape.bmp" ]; then
+    "$packer" pack --entry Bench.App.dll --output "$data/$shape.bmp" "$data/$shape" >/dev/null
+    tar -C "$data/$shape" -cf - . | gzip -9 >"$data/$shape.tar.gz"
+  fi
+  "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/Setup.exe" --output "$data/Setup-$shape.exe" >/dev/null
+  "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/bench/floor_fair.exe" \
+    --output "$data/floor_fair-$shape.exe" >/dev/null
+  # The package file as Setup.exe writes it: the gzip member of the bitmap.
+  python3 - "$data/$shape.bmp" "$data/$shape.package" <<'EOF'
+import struct, sys
+bitmap = open(sys.argv[1], "rb").read()
+length = struct.unpack_from("<I", bitmap, 14 + 40)[0]
+open(sys.argv[2], "wb").write(bitmap[14 + 44:14 + 44 + length])
+EOF
+done
+
+# --- the prefix ------------------------------------------------------------
+export WINEPREFIX="$source_dir/$win_build/wineprefix" WINEDEBUG=-all
+unset DISPLAY
+prefix_down() { sh tests/harness/wine-prefix.sh down "$WINEPREFIX" || true; }
+trap prefix_down EXIT
+say "making the Wine prefix"
+sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
+bench_dir="$WINEPREFIX/drive_c/bench"
+mkdir -p "$bench_dir/dotnet" "$WINEPREFIX/drive_c/ProgramData/TenvikFloor"
+cp "$win_build"/bench/{bench_runner,floor_inflate,floor_write,SetupStub}.exe "$bench_dir/"
+cp "$win_build/bench/bench_host.exe" "$bench_dir/dotnet/dotnet.exe"
+# The fair floor without a payload stamped in ends at once: what the least
+# Windows program with this C runtime and zlib occupies under Wine.
+cp "$win_build/bench/floor_fair.exe" "$bench_dir/floor_empty.exe"
+for shape in release small; do
+  cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/$shape.package" "$bench_dir/"
+done
+# The runtime as its installer registers it: the 32-bit reg tool's
+# HKLM\SOFTWARE lands in WOW6432Node, where the 32-bit Setup.exe looks.
+wine reg add 'HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64\sharedfx\Microsoft.WindowsDesktop.App' \
+  /v 6.0.36 /t REG_DWORD /d 1 /f >/dev/null
+wine reg add 'HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64' /v InstallLocation /t REG_SZ \
+  /d 'C:\bench\dotnet\' /f >/dev/null
+
+# On Windows the desktop and its shell are always there. Under Wine the
+# first program that needs them starts explorer.exe, which leaves again when
+# nobody uses it, and a start that races with one leaving costs up to 10 s:
+# one holder keeps the desktop up for the whole run.
+(cd "$bench_dir" && exec wine bench_runner.exe --hold-desktop </dev/null >/dev/null 2>&1) &
+sleep 2
+
+floor_dir='C:\ProgramData\TenvikFloor\Setup.tmp'
+command_of() {  # program package -> the Windows command line to run
+  case "$1" in
+    setup) echo "C:\\bench\\Setup-$2.exe" ;;
+    fair) echo "C:\\bench\\floor_fair-$2.exe $floor_dir" ;;
+    write) echo "C:\\bench\\floor_write.exe C:\\bench\\$2.package $floor_dir" ;;
+    inflate) echo "C:\\bench\\floor_inflate.exe C:\\bench\\$2.package" ;;
+    stub) echo "C:\\bench\\SetupStub.exe" ;;
+    empty) echo "C:\\bench\\floor_empty.exe" ;;
+  esac
+}
+run_one() {  # kind round program package [--memory]
+  local kind=$1 round=$2 program=$3 package=$4 memory=${5:-} line
+  # shellcheck disable=SC2046
+  line=$(cd "$bench_dir" && wine bench_runner.exe $memory 'C:\bench\stamp.txt' $(command_of "$program" "$package"))
+  printf '%s\t%s\t%s\t%s\t%s\n' "$kind" "$round" "$package" "$program" \
+    "$(echo "$line" | tr -d '\r' | sed 's/[a-z_]*=//g; s/ /\t/g')" >>"$raw"
+}
+
+raw=$results/raw.tsv
+printf 'kind\tround\tpackage\tprogram\twall_ms\tstamp_ms\tpeak_kb\tpeak_after_exit_kb\texit\n' >"$raw"
+
+# The check that the comparison is sound: Setup.exe must start the host.
+run_one check 0 setup release
+awk -F'\t' 'NR == 2 && ($9 != 0 || $6 < 0) { exit 1 }' "$raw" ||
+  { say "Setup.exe did not start the stand-in host: $(tail -n 1 "$raw")"; exit 1; }
+
+programs=(setup fair write inflate)
+say "timed runs: warm-up + $rounds rounds"
+for round in $(seq 0 "$rounds"); do
+  # Each round starts with another program, so none always runs first.
+  for package in release small; do
+    for i in 0 1 2 3; do
+      run_one time "$round" "${programs[$(((i + round) % 4))]}" "$package"
+    done
+  done
+done
+
+say "memory runs: $memory_rounds rounds"
+for round in $(seq 1 "$memory_rounds"); do
+  for package in release small; do
+    run_one memory "$round" setup "$package" --memory
+    run_one memory "$round" fair "$package" --memory
+  done
+  run_one memory "$round" stub none --memory
+  run_one memory "$round" empty none --memory
+done
+# Whether Wine's counters are the truth: the Linux process's own VmHWM,
+# read from /proc while a polled run goes on.
+python3 bench/linux_peak.py Setup-release.exe 60 >"$results/linux_vmhwm.txt" &
+watcher=$!
+sleep 0.5
+run_one verify 1 setup release --memory
+wait "$watcher"
+
+# --- natively --------------------------------------------------------------
+say "native runs: $native_rounds rounds"
+native=$results/native.tsv
+printf 'round\tpackage\tprogram\twall_ms\n' >"$native"
+out=$data/native-out
+now_ns() { date +%s%N; }
+time_native() {  # round package program command...
+  local round=$1 package=$2 program=$3 start end
+  shift 3
+  rm -rf "$out" && mkdir -p "$out"
+  sync
+  start=$(now_ns)
+  "$@" >/dev/null
+  end=$(now_ns)
+  printf '%s\t%s\t%s\t%s\n' "$round" "$package" "$program" "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", (b - a) / 1e6 }')" >>"$native"
+}
+for round in $(seq 0 "$native_rounds"); do
+  for package in release small; do
+    time_native "$round" "$package" portable_read "$native_build/bench/portable_extract" read "$data/$package.package"
+    time_native "$round" "$package" gzip_dc sh -c "gzip -dc '$data/$package.package' >/dev/null"
+    time_native "$round" "$package" portable_write "$native_build/bench/portable_extract" write "$data/$package.package" "$out"
+    time_native "$round" "$package" tar_xzf tar -xzf "$data/$package.tar.gz" -C "$out"
+  done
+done
+rm -rf "$out"
+
+# --- sizes and the report --------------------------------------------------
+sizes=$results/sizes.tsv
+{
+  printf 'what\tbytes\n'
+  printf 'stub\t%s\n' "$(stat -c %s "$win_build/bench/SetupStub.exe")"
+  for shape in release small; do
+    printf '%s_files\t%s\n' "$shape" "$(find "$data/$shape" -type f | wc -l)"
+    printf '%s_folder\t%s\n' "$shape" "$(find "$data/$shape" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
+    printf '%s_largest\t%s\n' "$shape" "$(find "$data/$shape" -type f -printf '%s\n' | sort -n | tail -n 1)"
+    printf '%s_package\t%s\n' "$shape" "$(stat -c %s "$data/$shape.package")"
+    printf '%s_archive\t%s\n' "$shape" "$(gzip -dc "$data/$shape.package" | wc -c)"
+    printf '%s_resource\t%s\n' "$shape" "$(($(stat -c %s "$data/$shape.bmp") - 14))"
+    printf '%s_setup\t%s\n' "$shape" "$(stat -c %s "$data/Setup-$shape.exe")"
+  done
+  printf 'linux_vmhwm_kb\t%s\n' "$(cat "$results/linux_vmhwm.txt")"
+} >"$sizes"
+
+prefix_down
+trap - EXIT
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+uptime_after=$(uptime)
+elapsed=$(($(date +%s) - started))
+python3 bench/report.py --raw "$raw" --native "$native" --sizes "$sizes" --label "$label" \
+  --load-before "$load_before" --load-after "$load_after" --uptime-before "$uptime_before" \
+  --uptime-after "$uptime_after" --elapsed "$elapsed" --rounds "$rounds" \
+  --commit "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD 2>/dev/null || echo '+changes')" \
+  --report docs/benchmark.md --chart docs/benchmark-ratios.png --steps docs/benchmark-steps.tsv \
+  --work "$results"
+say "done in ${elapsed}s: docs/benchmark.md, docs/benchmark-ratios.png"
