@@ -51,7 +51,9 @@ gzstreambuf* gzstreambuf::close() {
   if (!opened_) return nullptr;
   sync();
   opened_ = false;
-  gzclose(file_);
+  // The file is only ever open for reading; gzclose would bring zlib's
+  // whole compression side into the program for its writing branch.
+  gzclose_r(file_);
   file_ = nullptr;
   return this;
 }
