@@ -9,11 +9,18 @@ namespace tenvik {
 namespace {
 
 // Data is taken in pieces of this size, so a declared length is never turned
-// into an allocation before the bytes behind it have arrived.
+// into memory in use before the bytes behind it have arrived.
 constexpr std::size_t readChunk = 64 * 1024;
+// Room set aside at once for a declared length, so that an entry of any
+// ordinary size is read into place without ever being moved; a larger
+// declared length gets this much and the room doubles as its bytes arrive.
+// Room set aside is only address space until bytes are written into it.
+constexpr std::size_t upfrontRoom = 64 * 1024 * 1024;
 
+// Reads count bytes into out, reusing the room out already has.
 bool readExactly(std::istream& in, std::uint32_t count, std::string& out) {
   out.clear();
+  out.reserve(std::min<std::size_t>(count, upfrontRoom));
   std::size_t left = count;
   while (left > 0) {
     const std::size_t piece = std::min(left, readChunk);
@@ -36,15 +43,20 @@ std::optional<std::uint32_t> readLength(std::istream& in) {
 
 }  // namespace
 
-std::optional<PackageEntry> readEntry(std::istream& archive) {
-  PackageEntry entry;
+bool readEntryInto(std::istream& archive, PackageEntry& entry) {
   const auto nameLength = readLength(archive);
-  if (!nameLength || !readExactly(archive, *nameLength, entry.name)) return std::nullopt;
+  if (!nameLength || !readExactly(archive, *nameLength, entry.name)) return false;
   const auto dataLength = readLength(archive);
-  if (!dataLength || !readExactly(archive, *dataLength, entry.data)) return std::nullopt;
+  if (!dataLength || !readExactly(archive, *dataLength, entry.data)) return false;
 
   entry.name.resize(std::min(entry.name.size(), entry.name.find('\0')));
   std::replace(entry.name.begin(), entry.name.end(), '/', '\\');
+  return true;
+}
+
+std::optional<PackageEntry> readEntry(std::istream& archive) {
+  PackageEntry entry;
+  if (!readEntryInto(archive, entry)) return std::nullopt;
   return entry;
 }
 
@@ -52,6 +64,9 @@ ArchiveExtraction extractEntries(std::istream& archive, const std::function<void
   ArchiveExtraction result;
   bool first = true;
   bool allSafe = true;
+  // One entry's room serves them all: after the largest, nothing more is
+  // allocated, and the memory in use stays that of the largest entry.
+  PackageEntry entry;
   while (!archive.eof()) {
     // The archive has no trailer: data that runs out exactly between two
     // entries is its regular end. A bad stream (no file) ends here as well.
@@ -59,13 +74,12 @@ ArchiveExtraction extractEntries(std::istream& archive, const std::function<void
       result.complete = allSafe && !archive.bad();
       return result;
     }
-    auto entry = readEntry(archive);
-    if (!entry) return result;
-    const bool safe = isSafeEntryName(entry->name);
-    if (first && safe) result.launchTarget = entry->name;
+    if (!readEntryInto(archive, entry)) return result;
+    const bool safe = isSafeEntryName(entry.name);
+    if (first && safe) result.launchTarget = entry.name;
     first = false;
     allSafe = allSafe && safe;
-    if (safe) store(*entry);
+    if (safe) store(entry);
   }
   return result;
 }

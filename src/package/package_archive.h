@@ -22,10 +22,13 @@ struct PackageEntry {
 // Reads the entry that starts at the stream's position. Returns nothing when
 // the data ends (or the stream fails) anywhere inside the entry: a cut-short
 // entry has no trustworthy content, and no length that was not read whole is
-// acted upon. Memory grows only with the bytes that actually arrive, so a
-// damaged length field runs into the end of the data instead of into a huge
-// allocation.
+// acted upon. Memory in use grows only with the bytes that actually arrive
+// (at most 64 MiB of room is set aside ahead of them), so a damaged length
+// field runs into the end of the data instead of into a huge allocation.
 std::optional<PackageEntry> readEntry(std::istream& archive);
+// The same into entry, whose room is reused; false where readEntry gives
+// nothing, and entry then holds no meaningful content.
+bool readEntryInto(std::istream& archive, PackageEntry& entry);
 
 struct ArchiveExtraction {
   // The name of the first entry, the launch target, when there was one and
