@@ -47,15 +47,22 @@ void noteFailure(TreeRemoval& removal, bool mayClearUp = true) {
 }
 
 // Deletes the entry itself through a handle opened on the link, never on
-// what it points to. Wine follows links on every delete and refuses this
-// one, so there a link stays rather than its target going; no retry changes
-// that.
-bool removeLinkItself(const std::wstring& path) {
-  UniqueFileHandle link(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+// what it points to; a read-only flag is cleared on the link the same way.
+// Wine follows links on every delete and refuses this one, so there a link
+// stays rather than its target going; no retry changes that.
+bool removeLinkItself(const std::wstring& path, DWORD attributes) {
+  UniqueFileHandle link(CreateFileW(path.c_str(), DELETE | FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!link) return false;
+  if (isReadOnly(attributes)) {
+    FILE_BASIC_INFO basic = {};  // zero times: left as they are
+    basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY) ? (attributes & ~FILE_ATTRIBUTE_READONLY)
+                                                                   : FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(link.get(), FileBasicInfo, &basic, sizeof(basic));
+  }
   FILE_DISPOSITION_INFO disposition = {TRUE};
-  return link && SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition, sizeof(disposition));
+  return SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
 }
 
 // The delete of a read-only file or directory fails until the flag is gone.
@@ -96,16 +103,17 @@ bool isPlainDirectory(const std::wstring& path) {
 }
 
 void removeEntry(const std::wstring& path, DWORD attributes, TreeRemoval& removal) {
-  clearReadOnly(path, attributes);
   switch (removalStepFor(attributes)) {
     case RemovalStep::descend:
+      clearReadOnly(path, attributes);
       if (isPlainDirectory(path)) removeChildren(path, removal);
       if (!RemoveDirectoryW(path.c_str())) noteFailure(removal);
       return;
     case RemovalStep::removeLink:
-      if (!removeLinkItself(path)) noteFailure(removal, false);
+      if (!removeLinkItself(path, attributes)) noteFailure(removal, false);
       return;
     case RemovalStep::deleteFile:
+      clearReadOnly(path, attributes);
       if (!DeleteFileW(path.c_str())) noteFailure(removal);
       return;
   }
