@@ -16,6 +16,7 @@
 #include "runtime/runtime_probe.h"
 #include "system/file_system.h"
 #include "system/path.h"
+#include "system/protected_folder.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
@@ -23,8 +24,14 @@ namespace {
 
 constexpr int kAppStartingCursor = 32650;  // IDC_APPSTARTING
 
-std::wstring workDirectoryIn(const std::wstring& programData) {
-  return joinPath(joinPath(programData, settings::kProduct), L"Setup.tmp");
+std::wstring productFolderIn(const std::wstring& programData) { return joinPath(programData, settings::kProduct); }
+
+// Any user may create folders in ProgramData, so both levels are made ours
+// before anything is unpacked: a folder somebody else prepared could let them
+// swap the files the elevated host loads. A stale work directory of an
+// earlier run is discarded on the way. False ends the run unpacked.
+bool prepareWorkDirectory(const std::wstring& productFolder, const std::wstring& workDirectory) {
+  return prepareProtectedFolder(productFolder) && makeFreshProtectedFolder(workDirectory);
 }
 
 // Where dotnet.exe lives. Runtime-only installs may leave no InstallLocation;
@@ -99,9 +106,11 @@ int runLaunchSequence(const std::wstring& commandLine) {
 
   const std::wstring programData = knownFolderPath(FOLDERID_ProgramData);
   if (programData.empty()) return kExitHostNotStarted;
-  const std::wstring workDirectory = workDirectoryIn(programData);
-  removeDirectory(workDirectory);
-  createDirectories(workDirectory);
+  const std::wstring productFolder = productFolderIn(programData);
+  const std::wstring workDirectory = joinPath(productFolder, L"Setup.tmp");
+  // Nothing of this run is in a folder that could not be made ours, and a
+  // removal through an untrusted parent could reach somewhere else.
+  if (!prepareWorkDirectory(productFolder, workDirectory)) return kExitHostNotStarted;
 
   int exitCode = kExitHostNotStarted;
   const std::wstring launchTarget = unpackPayload(workDirectory);

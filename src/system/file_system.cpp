@@ -1,11 +1,11 @@
 #include "system/file_system.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 
 #include "system/path.h"
+#include "system/tree_removal.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
@@ -33,8 +33,101 @@ bool writeAll(HANDLE file, const std::string& content) {
   return true;
 }
 
-bool pathExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+// The outcome of one pass over a tree: gone, or why not.
+struct TreeRemoval {
+  bool done = true;
+  bool mayClearUp = false;  // every failure was of a kind that passes by itself
+};
+
+void noteFailure(TreeRemoval& removal, bool mayClearUp = true) {
+  const DWORD error = GetLastError();
+  if (removal.done) removal.mayClearUp = true;
+  removal.done = false;
+  removal.mayClearUp = removal.mayClearUp && mayClearUp && removalMayClearUp(error);
+}
+
+// Deletes the entry itself through a handle opened on the link, never on
+// what it points to; a read-only flag is cleared on the link the same way.
+// Wine follows links on every delete and refuses this one, so there a link
+// stays rather than its target going; no retry changes that.
+bool removeLinkItself(const std::wstring& path, DWORD attributes) {
+  UniqueFileHandle link(CreateFileW(path.c_str(), DELETE | FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!link) return false;
+  if (isReadOnly(attributes)) {
+    FILE_BASIC_INFO basic = {};  // zero times: left as they are
+    basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY) ? (attributes & ~FILE_ATTRIBUTE_READONLY)
+                                                                   : FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(link.get(), FileBasicInfo, &basic, sizeof(basic));
+  }
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+}
+
+// The delete of a read-only file or directory fails until the flag is gone.
+void clearReadOnly(const std::wstring& path, DWORD attributes) {
+  if (isReadOnly(attributes)) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+void removeEntry(const std::wstring& path, DWORD attributes, TreeRemoval& removal);
+
+void removeChildren(const std::wstring& directory, TreeRemoval& removal) {
+  WIN32_FIND_DATAW found;
+  UniqueFindHandle listing(FindFirstFileExW(joinPath(directory, L"*").c_str(), FindExInfoBasic, &found,
+                                            FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  if (!listing) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) noteFailure(removal);
+    return;
+  }
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    removeEntry(joinPath(directory, name), found.dwFileAttributes, removal);
+  } while (FindNextFileW(listing.get(), &found));
+}
+
+// What the handle itself is, asked without following a link: the listing's
+// word alone would leave a moment in which a directory could be swapped for
+// a junction before the walk goes into it.
+bool isPlainDirectory(const std::wstring& path) {
+  UniqueFileHandle directory(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                         nullptr));
+  FILE_ATTRIBUTE_TAG_INFO tag = {};
+  if (!directory || !GetFileInformationByHandleEx(directory.get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
+    return false;
+  }
+  return removalStepFor(tag.FileAttributes) == RemovalStep::descend;
+}
+
+void removeEntry(const std::wstring& path, DWORD attributes, TreeRemoval& removal) {
+  switch (removalStepFor(attributes)) {
+    case RemovalStep::descend:
+      clearReadOnly(path, attributes);
+      if (isPlainDirectory(path)) removeChildren(path, removal);
+      if (!RemoveDirectoryW(path.c_str())) noteFailure(removal);
+      return;
+    case RemovalStep::removeLink:
+      if (!removeLinkItself(path, attributes)) noteFailure(removal, false);
+      return;
+    case RemovalStep::deleteFile:
+      clearReadOnly(path, attributes);
+      if (!DeleteFileW(path.c_str())) noteFailure(removal);
+      return;
+  }
+}
+
+TreeRemoval removeTree(const std::wstring& path) {
+  TreeRemoval removal;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    removal.done = false;  // nothing there, or nothing we may look at: no retry helps
+    return removal;
+  }
+  removeEntry(path, attributes, removal);
+  return removal;
 }
 
 }  // namespace
@@ -58,25 +151,12 @@ bool createDirectories(const std::wstring& path) {
 }
 
 bool removeDirectory(const std::wstring& path) {
-  // A shell path list: the entry, then two terminating zeros.
-  std::wstring list = path;
-  list.append(2, L'\0');
-
-  // A process that just exited can leave a console host or a virus scanner
-  // holding a file in the tree for a moment; retry a few seconds before
-  // giving up, but never for a path that is simply not there.
-  constexpr int kAttempts = 25;
-  constexpr DWORD kPauseMs = 200;
   for (int attempt = 1;; ++attempt) {
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = list.c_str();
-    // FOF_NOERRORUI: nobody may be there to answer an error box, and the
-    // run would hang on it.
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    if (SHFileOperationW(&operation) == 0) return true;
-    if (attempt == kAttempts || !pathExists(path)) return false;
-    Sleep(kPauseMs);
+    const TreeRemoval removal = removeTree(path);
+    if (removal.done) return true;
+    const DWORD pause = removalPauseMs(attempt);
+    if (!removal.mayClearUp || pause == 0) return false;
+    Sleep(pause);
   }
 }
 

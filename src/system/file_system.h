@@ -20,7 +20,12 @@ bool writeFile(const std::wstring& path, const std::string& content);
 bool createDirectories(const std::wstring& path);
 
 // Deletes path and everything below it, permanently and without any window
-// or question. True when the shell reported success.
+// or question. A junction or symbolic link, at path or anywhere below it, is
+// removed as a link: what it points to is never touched. Read-only entries
+// are removed too. While another process still holds an entry, retries start
+// after a few milliseconds and give up after about five seconds in all; a
+// failure that cannot pass by itself (nothing at path, a link Windows cannot
+// remove) gives up at once. True only when path is gone.
 bool removeDirectory(const std::wstring& path);
 
 }  // namespace tenvik

@@ -63,6 +63,12 @@ struct FileHandleTraits {  // CreateFileW: empty is INVALID_HANDLE_VALUE
   static void close(Handle h) { CloseHandle(h); }
 };
 
+struct FindHandleTraits {  // FindFirstFileExW: closed with FindClose
+  using Handle = HANDLE;
+  static Handle empty() { return INVALID_HANDLE_VALUE; }
+  static void close(Handle h) { FindClose(h); }
+};
+
 struct RegistryKeyTraits {
   using Handle = HKEY;
   static Handle empty() { return nullptr; }
@@ -87,11 +93,23 @@ struct GlobalStringTraits {  // strings WinHTTP hands over for GlobalFree
   static void close(Handle h) { GlobalFree(h); }
 };
 
+// Memory the security functions allocate for the caller to LocalFree:
+// descriptors, SIDs and their text forms.
+template <typename Pointer>
+struct LocalMemoryTraits {
+  using Handle = Pointer;
+  static Handle empty() { return nullptr; }
+  static void close(Handle h) { LocalFree(h); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueCoTaskMemString = UniqueHandle<CoTaskMemStringTraits>;
 using UniqueGlobalString = UniqueHandle<GlobalStringTraits>;
+using UniqueLocalDescriptor = UniqueHandle<LocalMemoryTraits<PSECURITY_DESCRIPTOR>>;
+using UniqueLocalString = UniqueHandle<LocalMemoryTraits<wchar_t*>>;
 
 }  // namespace tenvik

@@ -104,5 +104,46 @@ TEST_F(FileSystem, RemoveDirectoryReportsAFileThatStaysHeldOpen) {
   EXPECT_FALSE(directoryExists(work));
 }
 
+DWORD WINAPI closeSoon(void* handle) {
+  Sleep(60);
+  CloseHandle(handle);
+  return 0;
+}
+
+TEST_F(FileSystem, RemoveDirectoryWaitsForAFileThatIsLetGoSoon) {
+  const std::wstring work = at(L"work");
+  ASSERT_TRUE(writeFile(work + L"\\held.txt", "x"));
+  HANDLE holder = CreateFileW((work + L"\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  // A console host lets go of a folder some tens of milliseconds after its
+  // program ended; the removal must outlast that, not give up on it.
+  UniqueKernelHandle releaser(CreateThread(nullptr, 0, closeSoon, holder, 0, nullptr));
+  ASSERT_TRUE(releaser);
+  EXPECT_TRUE(removeDirectory(work));
+  WaitForSingleObject(releaser.get(), INFINITE);
+  EXPECT_FALSE(directoryExists(work));
+}
+
+// The shell's removal went through a link into its target. Windows removes
+// the link itself; Wine cannot remove a Unix link to a directory from Windows
+// code, so there it stays and the removal reports failure. Either way the
+// target and its contents are untouched and the rest of the tree is gone.
+// (Wine shows a Unix link to a file as a plain file and deletes its target
+// with any delete, so a file link cannot be shown here; Windows reports it as
+// a reparse point like any other link.)
+TEST_F(FileSystem, RemoveDirectoryNeverFollowsALinkInsideTheTree) {
+  ASSERT_TRUE(writeFile(at(L"outside\\keep.txt"), "keep"));
+  ASSERT_TRUE(writeFile(at(L"work\\sub\\App.dll"), "app"));
+  ASSERT_TRUE(test::makeUnixLink(at(L"outside"), at(L"work\\sub\\link")));
+
+  removeDirectory(at(L"work"));
+  EXPECT_EQ(readFileBytes(at(L"outside\\keep.txt")), "keep");
+  EXPECT_FALSE(fileExists(at(L"work\\sub\\App.dll")));
+
+  test::removeUnixLink(at(L"work\\sub\\link"));
+  EXPECT_TRUE(removeDirectory(at(L"work")));
+  EXPECT_EQ(readFileBytes(at(L"outside\\keep.txt")), "keep");
+}
+
 }  // namespace
 }  // namespace tenvik

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 #include <shellapi.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -60,6 +62,37 @@ std::string unixPathOf(const std::wstring& windowsPath) {
   std::string result(unix);
   HeapFree(GetProcessHeap(), 0, unix);
   return result;
+}
+
+namespace {
+// Wine starts a Linux program but cannot wait for it or read its exit code,
+// so the caller watches for the tool's effect instead.
+bool runUnixTool(const std::wstring& tool, const std::vector<std::string>& unixArguments,
+                 const std::wstring& watched, bool shouldExist) {
+  std::wstring args;
+  for (const std::string& argument : unixArguments) {
+    if (argument.empty()) return false;
+    args += (args.empty() ? L"\"" : L" \"") + widen(argument) + L"\"";
+  }
+  if (!runProgram(tool, args).started) return false;
+  for (int i = 0; i < 500; ++i) {
+    WIN32_FIND_DATAW found;
+    const HANDLE listing = FindFirstFileW(watched.c_str(), &found);
+    const bool exists = listing != INVALID_HANDLE_VALUE;
+    if (exists) FindClose(listing);
+    if (exists == shouldExist) return true;
+    Sleep(10);
+  }
+  return false;
+}
+}  // namespace
+
+bool makeUnixLink(const std::wstring& target, const std::wstring& link) {
+  return runUnixTool(L"Z:\\bin\\ln", {"-s", unixPathOf(target), unixPathOf(link)}, link, true);
+}
+
+bool removeUnixLink(const std::wstring& link) {
+  return runUnixTool(L"Z:\\bin\\rm", {"-f", unixPathOf(link)}, link, false);
 }
 
 std::wstring buildPath(const std::wstring& relative) { return treePath(L"TENVIK_BUILD_DIR", relative); }
@@ -186,6 +219,28 @@ void deleteTree(const std::wstring& path) {
   operation.pFrom = list.c_str();
   operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
   SHFileOperationW(&operation);
+}
+
+std::wstring daclText(const std::wstring& path) {
+  UniqueLocalDescriptor descriptor;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, descriptor.put()) != ERROR_SUCCESS) {
+    return L"<unreadable>";
+  }
+  UniqueLocalString text;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                       text.put(), nullptr);
+  return text ? text.get() : L"<unconvertible>";
+}
+
+bool grantsOthersNothing(const std::wstring& path) {
+  const std::wstring dacl = daclText(path);
+  if (dacl.rfind(L"D:", 0) != 0) return false;
+  for (const wchar_t* other : {L";;;WD)", L";;;BU)", L";;;AU)", L";;;IU)"}) {
+    if (dacl.find(other) != std::wstring::npos) return false;
+  }
+  return dacl.find(L";;;SY)") != std::wstring::npos;
 }
 
 std::wstring makeScratchDirectory(const std::wstring& hint) {

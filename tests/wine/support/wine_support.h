@@ -22,6 +22,13 @@ std::wstring windowsPathOf(const std::string& unixPath);
 // look from outside; empty when Wine cannot map it.
 std::string unixPathOf(const std::wstring& windowsPath);
 
+// Plants a Unix symbolic link at link pointing to target (both Windows paths
+// in the prefix), with the Linux ln that Wine starts like any program: Wine
+// cannot make a link from Windows code, and shows a Unix link to a directory
+// as a reparse point. removeUnixLink takes it away again. Both true on success.
+bool makeUnixLink(const std::wstring& target, const std::wstring& link);
+bool removeUnixLink(const std::wstring& link);
+
 std::wstring environmentVariable(const std::wstring& name);
 std::wstring knownFolder(const GUID& id);
 std::wstring programDataPath();
@@ -58,6 +65,14 @@ bool directoryExists(const std::wstring& path);
 std::string readFileBytes(const std::wstring& path);  // empty when missing
 void writeFileBytes(const std::wstring& path, const std::string& bytes);
 void deleteTree(const std::wstring& path);
+
+// The DACL of path in its text form ("D:(A;OICI;FA;;;SY)..."), for messages.
+std::wstring daclText(const std::wstring& path);
+// True when the DACL grants SYSTEM and nobody of Everyone, Users,
+// Authenticated Users or interactive users anything. Under Wine, which
+// rebuilds the DACL from Unix mode bits, this tells a folder made with the
+// protected descriptor from one made with none.
+bool grantsOthersNothing(const std::wstring& path);
 // A new empty directory below the temporary directory, with an ASCII name.
 std::wstring makeScratchDirectory(const std::wstring& hint);
 // Names of the files below root, relative, "\\"-separated, sorted.

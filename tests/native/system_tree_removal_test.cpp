@@ -1,0 +1,55 @@
+#include "system/tree_removal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace tenvik {
+namespace {
+
+constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kDirectory = 0x10, kArchive = 0x20, kReparse = 0x400;
+
+TEST(TreeRemoval, ALinkIsRemovedAsALinkWhateverElseItsAttributesSay) {
+  EXPECT_EQ(removalStepFor(kDirectory | kReparse), RemovalStep::removeLink);
+  EXPECT_EQ(removalStepFor(kDirectory | kReparse | kReadOnly | kHidden), RemovalStep::removeLink);
+  EXPECT_EQ(removalStepFor(kArchive | kReparse), RemovalStep::removeLink);
+  EXPECT_EQ(removalStepFor(kDirectory), RemovalStep::descend);
+  EXPECT_EQ(removalStepFor(kDirectory | kReadOnly), RemovalStep::descend);
+  EXPECT_EQ(removalStepFor(kArchive), RemovalStep::deleteFile);
+  EXPECT_EQ(removalStepFor(kReadOnly | kHidden), RemovalStep::deleteFile);
+  EXPECT_EQ(removalStepFor(0), RemovalStep::deleteFile);
+  EXPECT_TRUE(isReadOnly(kReadOnly | kArchive));
+  EXPECT_FALSE(isReadOnly(kDirectory | kHidden | kReparse));
+}
+
+TEST(TreeRemoval, OnlyFailuresThatPassByThemselvesAreRetried) {
+  for (std::uint32_t code : {5u, 32u, 33u, 145u}) EXPECT_TRUE(removalMayClearUp(code)) << code;
+  // Not found, path not found, invalid name, not a directory, disk trouble.
+  for (std::uint32_t code : {0u, 2u, 3u, 123u, 267u, 21u, 1117u}) EXPECT_FALSE(removalMayClearUp(code)) << code;
+}
+
+TEST(TreeRemoval, PausesStartShortGrowAndStopAtAboutFiveSeconds) {
+  EXPECT_EQ(removalPauseMs(0), 0u);
+  EXPECT_LE(removalPauseMs(1), 5u);
+  std::uint32_t total = 0;
+  std::uint32_t previous = 0;
+  int attempt = 1;
+  for (; removalPauseMs(attempt) != 0; ++attempt) {
+    const std::uint32_t pause = removalPauseMs(attempt);
+    EXPECT_LE(pause, 1000u) << attempt;
+    if (total + pause < 5000) {
+      EXPECT_GE(pause, previous) << attempt;
+    }
+    previous = pause;
+    total += pause;
+    ASSERT_LT(attempt, 100);
+  }
+  EXPECT_EQ(total, 5000u);
+  // Tens of milliseconds, which a console host keeps the folder for, are
+  // covered within the first few retries.
+  EXPECT_GE(removalPauseMs(1) + removalPauseMs(2) + removalPauseMs(3) + removalPauseMs(4) + removalPauseMs(5), 30u);
+  EXPECT_EQ(removalPauseMs(attempt + 1), 0u);
+}
+
+}  // namespace
+}  // namespace tenvik
