@@ -2,6 +2,11 @@
 # The benchmark: how close Setup.exe comes to the physical floor of its job.
 #
 #   scripts/bench.sh [--rounds N] [--memory-rounds M] [--native-rounds K] [--label TEXT]
+#     --rounds N          timed rounds under Wine after the warm-up (default 21)
+#     --memory-rounds M   rounds of memory runs (default 3)
+#     --native-rounds K   native rounds after a warm-up (default 5)
+#     --label TEXT        what this run measures, for the steps table
+#                         (default: the last commit's subject)
 #
 # Builds a release Windows build with the benchmark programs (build/bench-win)
 # and a native one (build/bench-native), generates two application folders
@@ -12,6 +17,8 @@
 #            its start and exits at once
 #   fair     floor_fair.exe: writes the payload out of its own resource, then
 #            inflates it, writes the files with large writes, deletes them
+#   fair_dlls  the fair floor that also loads and uses the system DLLs
+#            Setup.exe needs (user32, shell32, ole32, advapi32)
 #   write    floor_write.exe: inflates the package file, writes, deletes
 #   inflate  floor_inflate.exe: inflates the package file in 1 MiB reads
 # then separate memory runs (the peak working set, polled while the process
@@ -22,11 +29,11 @@
 # Not a test: nothing here runs under ctest or scripts/test.sh.
 set -euo pipefail
 
-rounds=15
+rounds=21
 memory_rounds=3
 native_rounds=5
 label=""
-usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
@@ -61,7 +68,7 @@ cmake --no-warn-unused-cli -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Rele
 ninja -C "$win_build" -j2 >/dev/null
 cmake -S . -B "$native_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVIK_TESTS=OFF -DBUILD_TESTING=OFF \
   -DTENVIK_BENCH=ON >/dev/null
-ninja -C "$native_build" -j2 portable_extract >/dev/null
+ninja -C "$native_build" -j2 portable_extract zlib_inflate >/dev/null
 packer=$win_build/host-tools/tenvik-pack
 
 # --- packages --------------------------------------------------------------
@@ -77,8 +84,10 @@ for shape in release small; do
     tar -C "$data/$shape" -cf - . | gzip -9 >"$data/$shape.tar.gz"
   fi
   "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/Setup.exe" --output "$data/Setup-$shape.exe" >/dev/null
-  "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/bench/floor_fair.exe" \
-    --output "$data/floor_fair-$shape.exe" >/dev/null
+  for floor in floor_fair floor_fair_dlls; do
+    "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/bench/$floor.exe" \
+      --output "$data/$floor-$shape.exe" >/dev/null
+  done
   # The package file as Setup.exe writes it: the gzip member of the bitmap.
   python3 - "$data/$shape.bmp" "$data/$shape.package" <<'EOF'
 import struct, sys
@@ -103,7 +112,8 @@ cp "$win_build/bench/bench_host.exe" "$bench_dir/dotnet/dotnet.exe"
 # Windows program with this C runtime and zlib occupies under Wine.
 cp "$win_build/bench/floor_fair.exe" "$bench_dir/floor_empty.exe"
 for shape in release small; do
-  cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/$shape.package" "$bench_dir/"
+  cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/floor_fair_dlls-$shape.exe" \
+    "$data/$shape.package" "$bench_dir/"
 done
 # The runtime as its installer registers it: the 32-bit reg tool's
 # HKLM\SOFTWARE lands in WOW6432Node, where the 32-bit Setup.exe looks.
@@ -124,6 +134,7 @@ command_of() {  # program package -> the Windows command line to run
   case "$1" in
     setup) echo "C:\\bench\\Setup-$2.exe" ;;
     fair) echo "C:\\bench\\floor_fair-$2.exe $floor_dir" ;;
+    fair_dlls) echo "C:\\bench\\floor_fair_dlls-$2.exe $floor_dir" ;;
     write) echo "C:\\bench\\floor_write.exe C:\\bench\\$2.package $floor_dir" ;;
     inflate) echo "C:\\bench\\floor_inflate.exe C:\\bench\\$2.package" ;;
     stub) echo "C:\\bench\\SetupStub.exe" ;;
@@ -139,20 +150,25 @@ run_one() {  # kind round program package [--memory]
 }
 
 raw=$results/raw.tsv
-printf 'kind\tround\tpackage\tprogram\twall_ms\tstamp_ms\tpeak_kb\tpeak_after_exit_kb\texit\n' >"$raw"
+printf 'kind\tround\tpackage\tprogram\twall_ms\tstamp_ms\tpeak_kb\tpeak_after_exit_kb\texit\tstart_qpc\n' >"$raw"
 
 # The check that the comparison is sound: Setup.exe must start the host.
 run_one check 0 setup release
 awk -F'\t' 'NR == 2 && ($9 != 0 || $6 < 0) { exit 1 }' "$raw" ||
   { say "Setup.exe did not start the stand-in host: $(tail -n 1 "$raw")"; exit 1; }
 
-programs=(setup fair write inflate)
 say "timed runs: warm-up + $rounds rounds"
 for round in $(seq 0 "$rounds"); do
-  # Each round starts with another program, so none always runs first.
+  # Setup.exe and the fair floor run next to each other, so their ratio
+  # compares two runs under the same load; which goes first alternates. The
+  # inflate-only floor opens each package's group: the first run after the
+  # other package's runs is often slower, whichever program it is.
+  if [ $((round % 2)) -eq 0 ]; then order="inflate setup fair fair_dlls write"
+  else order="inflate fair setup fair_dlls write"; fi
   for package in release small; do
-    for i in 0 1 2 3; do
-      run_one time "$round" "${programs[$(((i + round) % 4))]}" "$package"
+    for program in $order; do
+      sync  # every run starts without the previous one's writes pending
+      run_one time "$round" "$program" "$package"
     done
   done
 done
@@ -193,6 +209,7 @@ time_native() {  # round package program command...
 for round in $(seq 0 "$native_rounds"); do
   for package in release small; do
     time_native "$round" "$package" portable_read "$native_build/bench/portable_extract" read "$data/$package.package"
+    time_native "$round" "$package" zlib_1mib "$native_build/bench/zlib_inflate" "$data/$package.package"
     time_native "$round" "$package" gzip_dc sh -c "gzip -dc '$data/$package.package' >/dev/null"
     time_native "$round" "$package" portable_write "$native_build/bench/portable_extract" write "$data/$package.package" "$out"
     time_native "$round" "$package" tar_xzf tar -xzf "$data/$package.tar.gz" -C "$out"
@@ -215,6 +232,9 @@ sizes=$results/sizes.tsv
     printf '%s_setup\t%s\n' "$shape" "$(stat -c %s "$data/Setup-$shape.exe")"
   done
   printf 'linux_vmhwm_kb\t%s\n' "$(cat "$results/linux_vmhwm.txt")"
+  for exe in Setup-release floor_fair-release; do
+    printf '%s_rsrc_lazy\t%s\n' "$exe" "$(python3 bench/pe_sections.py --resource-lazy "$data/$exe.exe")"
+  done
 } >"$sizes"
 
 prefix_down

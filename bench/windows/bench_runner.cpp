@@ -2,6 +2,7 @@
 //   bench_runner.exe [--memory] STAMP_FILE PROGRAM [ARGUMENTS]
 //   -> wall_ms=<start to exit> stamp_ms=<start to the program's stamp, or -1>
 //      peak_kb=<largest peak working set seen, or -1> exit=<exit code>
+//      start_qpc=<the performance counter at the start>
 // The stamp is what the started program (or a process it starts) writes to
 // STAMP_FILE, named to it in TENVIK_BENCH_STAMP.
 // With --memory the runner asks for the process's memory counters every
@@ -95,9 +96,10 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hProcess);
 
   const long long stamp = readStamp(stampPath);
-  std::printf("wall_ms=%.3f stamp_ms=%.3f peak_kb=%lld peak_after_exit_kb=%lld exit=%lu\n",
+  std::printf("wall_ms=%.3f stamp_ms=%.3f peak_kb=%lld peak_after_exit_kb=%lld exit=%lu start_qpc=%lld\n",
               millisecondsBetween(start.QuadPart, end.QuadPart),
-              stamp < 0 ? -1.0 : millisecondsBetween(start.QuadPart, stamp), peakKb, afterExitKb, exitCode);
+              stamp < 0 ? -1.0 : millisecondsBetween(start.QuadPart, stamp), peakKb, afterExitKb, exitCode,
+              static_cast<long long>(start.QuadPart));
   std::fflush(stdout);
   return 0;
 }
