@@ -111,6 +111,7 @@ cp "$win_build/bench/bench_host.exe" "$bench_dir/dotnet/dotnet.exe"
 # The fair floor without a payload stamped in ends at once: what the least
 # Windows program with this C runtime and zlib occupies under Wine.
 cp "$win_build/bench/floor_fair.exe" "$bench_dir/floor_empty.exe"
+cp "$win_build/bench/floor_fair_dlls.exe" "$bench_dir/floor_empty_dlls.exe"
 for shape in release small; do
   cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/floor_fair_dlls-$shape.exe" \
     "$data/$shape.package" "$bench_dir/"
@@ -139,6 +140,7 @@ command_of() {  # program package -> the Windows command line to run
     inflate) echo "C:\\bench\\floor_inflate.exe C:\\bench\\$2.package" ;;
     stub) echo "C:\\bench\\SetupStub.exe" ;;
     empty) echo "C:\\bench\\floor_empty.exe" ;;
+    empty_dlls) echo "C:\\bench\\floor_empty_dlls.exe" ;;
   esac
 }
 run_one() {  # kind round program package [--memory]
@@ -181,6 +183,8 @@ for round in $(seq 1 "$memory_rounds"); do
   done
   run_one memory "$round" stub none --memory
   run_one memory "$round" empty none --memory
+  run_one memory "$round" empty_dlls none --memory
+  run_one memory "$round" fair_dlls release --memory
 done
 # Whether Wine's counters are the truth: the Linux process's own VmHWM,
 # read from /proc while a polled run goes on.
