@@ -5,8 +5,12 @@
 #     --rounds N          timed rounds under Wine after the warm-up (default 21)
 #     --memory-rounds M   rounds of memory runs (default 3)
 #     --native-rounds K   native rounds after a warm-up (default 5)
+#     --setup FILE        measure this Setup.exe (stamped with each package's
+#                         payload) instead of the one built here, e.g. one
+#                         built from an earlier commit; the stub size is
+#                         still this build's
 #     --label TEXT        what this run measures, for the steps table
-#                         (default: the last commit's subject)
+#                         (default: the last commit's short hash)
 #
 # Builds a release Windows build with the benchmark programs (build/bench-win)
 # and a native one (build/bench-native), generates two application folders
@@ -33,13 +37,15 @@ rounds=21
 memory_rounds=3
 native_rounds=5
 label=""
-usage() { sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; }
+setup_stub=""
+usage() { sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
     --memory-rounds) memory_rounds=$2; shift 2 ;;
     --native-rounds) native_rounds=$2; shift 2 ;;
     --label) label=$2; shift 2 ;;
+    --setup) setup_stub=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "bench.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -57,7 +63,7 @@ mkdir -p "$data" "$results" docs
 started=$(date +%s)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 uptime_before=$(uptime)
-[ -n "$label" ] || label="$(git log -1 --format='%h %s' 2>/dev/null | cut -c1-60)"
+[ -n "$label" ] || label="run of $(git log -1 --format=%h 2>/dev/null)"
 
 say() { echo "bench: $*" >&2; }
 
@@ -70,6 +76,8 @@ cmake -S . -B "$native_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVIK_TESTS
   -DTENVIK_BENCH=ON >/dev/null
 ninja -C "$native_build" -j2 portable_extract zlib_inflate >/dev/null
 packer=$win_build/host-tools/tenvik-pack
+[ -n "$setup_stub" ] || setup_stub=$win_build/Setup.exe
+[ -f "$setup_stub" ] || { say "no Setup.exe at $setup_stub"; exit 2; }
 
 # --- packages --------------------------------------------------------------
 for shape in release small; do
@@ -83,7 +91,7 @@ for shape in release small; do
     "$packer" pack --entry Bench.App.dll --output "$data/$shape.bmp" "$data/$shape" >/dev/null
     tar -C "$data/$shape" -cf - . | gzip -9 >"$data/$shape.tar.gz"
   fi
-  "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/Setup.exe" --output "$data/Setup-$shape.exe" >/dev/null
+  "$packer" pack --payload "$data/$shape.bmp" --stub "$setup_stub" --output "$data/Setup-$shape.exe" >/dev/null
   for floor in floor_fair floor_fair_dlls; do
     "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/bench/$floor.exe" \
       --output "$data/$floor-$shape.exe" >/dev/null
@@ -225,7 +233,11 @@ rm -rf "$out"
 sizes=$results/sizes.tsv
 {
   printf 'what\tbytes\n'
-  printf 'stub\t%s\n' "$(stat -c %s "$win_build/bench/SetupStub.exe")"
+  if [ "$setup_stub" = "$win_build/Setup.exe" ]; then
+    printf 'stub\t%s\n' "$(stat -c %s "$win_build/bench/SetupStub.exe")"
+  else  # the given Setup.exe as it is, with whatever small payload it carries
+    printf 'stub\t%s\n' "$(stat -c %s "$setup_stub")"
+  fi
   for shape in release small; do
     printf '%s_files\t%s\n' "$shape" "$(find "$data/$shape" -type f | wc -l)"
     printf '%s_folder\t%s\n' "$shape" "$(find "$data/$shape" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
