@@ -261,7 +261,7 @@ elapsed=$(($(date +%s) - started))
 python3 bench/report.py --raw "$raw" --native "$native" --sizes "$sizes" --label "$label" \
   --load-before "$load_before" --load-after "$load_after" --uptime-before "$uptime_before" \
   --uptime-after "$uptime_after" --elapsed "$elapsed" --rounds "$rounds" \
-  --commit "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD 2>/dev/null || echo '+changes')" \
+  --commit "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD -- . ':!docs' 2>/dev/null || echo '+changes')" \
   --report docs/benchmark.md --chart docs/benchmark-ratios.png --steps docs/benchmark-steps.tsv \
   --work "$results"
 say "done in ${elapsed}s: docs/benchmark.md, docs/benchmark-ratios.png"
