@@ -68,6 +68,20 @@ TEST(ReadEntry, ReportsAnEntryCutShortAnywhere) {
   EXPECT_TRUE(readEntry(in));
 }
 
+TEST(ReadEntry, IntoAReusedEntryLeavesNothingOfTheEarlierOne) {
+  std::istringstream in(entry("a/long/name.dll", std::string(70000, 'x')) + entry(std::string("b\0c", 3), "yz") +
+                        entry("e", ""));
+  PackageEntry reused;
+  ASSERT_TRUE(readEntryInto(in, reused));
+  ASSERT_TRUE(readEntryInto(in, reused));
+  EXPECT_EQ(reused.name, "b");
+  EXPECT_EQ(reused.data, "yz");
+  ASSERT_TRUE(readEntryInto(in, reused));
+  EXPECT_EQ(reused.name, "e");
+  EXPECT_EQ(reused.data, "");
+  EXPECT_FALSE(readEntryInto(in, reused));
+}
+
 TEST(ExtractEntries, StoresEveryEntryInOrderAndNamesTheFirst) {
   const std::string data(300, '\x7f');  // a length that needs more than its low byte
   const auto result = extract(entry("Main.dll", "main") + entry("de/a/Res.dll", data) +
