@@ -1,5 +1,7 @@
 #include "system/tree_removal.h"
 
+#include <algorithm>
+
 namespace tenvik {
 namespace {
 
@@ -38,11 +40,10 @@ std::uint32_t removalPauseMs(int attempt) {
   std::uint32_t pause = kFirstPauseMs;
   for (int i = 1; i < attempt; ++i) {
     spent += pause;
-    pause = pause * 2 > kLongestPauseMs ? kLongestPauseMs : pause * 2;
     if (spent >= kPauseBudgetMs) return 0;
+    pause = std::min(kLongestPauseMs, pause + std::max<std::uint32_t>(1, pause / 4));
   }
-  if (spent + pause > kPauseBudgetMs) pause = kPauseBudgetMs - spent;
-  return pause;
+  return std::min(pause, kPauseBudgetMs - spent);
 }
 
 }  // namespace tenvik

@@ -28,9 +28,12 @@ bool isReadOnly(std::uint32_t attributes);
 bool removalMayClearUp(std::uint32_t errorCode);
 
 // The pause in milliseconds before retry number attempt (1 for the first),
-// or 0 when no retry is left. Starts at a few milliseconds, since a process
-// that just exited usually lets go within tens of them, doubles, and stops
-// once the pauses add up to about five seconds.
+// or 0 when no retry is left. Starts at 2 ms and grows by a quarter each
+// time, up to a second, until the pauses add up to five seconds: a process
+// that just exited (a console host keeping the folder as its current
+// directory) lets go within tens of milliseconds, and a retry overshoots
+// that moment by at most a quarter of the time waited so far. Each retry
+// costs little, since the first pass has removed all it could.
 std::uint32_t removalPauseMs(int attempt);
 
 }  // namespace tenvik
