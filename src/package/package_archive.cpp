@@ -60,12 +60,12 @@ std::optional<PackageEntry> readEntry(std::istream& archive) {
   return entry;
 }
 
-ArchiveExtraction extractEntries(std::istream& archive, const std::function<void(const PackageEntry&)>& store) {
+ArchiveExtraction extractEntries(std::istream& archive, const std::function<void(PackageEntry&)>& store) {
   ArchiveExtraction result;
   bool first = true;
   bool allSafe = true;
-  // One entry's room serves them all: after the largest, nothing more is
-  // allocated, and the memory in use stays that of the largest entry.
+  // One entry's room serves them all (or the room store swaps in for it):
+  // after the largest, nothing more is allocated.
   PackageEntry entry;
   while (!archive.eof()) {
     // The archive has no trailer: data that runs out exactly between two

@@ -43,7 +43,9 @@ struct ArchiveExtraction {
 // passes isSafeEntryName to store, in archive order. An entry cut short by
 // the end of the data ends the pass without being stored. An unsafe name is
 // skipped (later safe entries are still stored) and makes the archive
-// incomplete; an unsafe first entry leaves no launch target.
-ArchiveExtraction extractEntries(std::istream& archive, const std::function<void(const PackageEntry&)>& store);
+// incomplete; an unsafe first entry leaves no launch target. store may take
+// the entry's contents by swapping them out; whatever room it leaves in
+// their place is reused for the next entry.
+ArchiveExtraction extractEntries(std::istream& archive, const std::function<void(PackageEntry&)>& store);
 
 }  // namespace tenvik
