@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <string>
 
-#include "package/package_archive.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {

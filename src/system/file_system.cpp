@@ -36,14 +36,20 @@ bool writeAll(HANDLE file, const std::string& content) {
 // The outcome of one pass over a tree: gone, or why not.
 struct TreeRemoval {
   bool done = true;
-  bool mayClearUp = false;  // every failure was of a kind that passes by itself
+  bool mayClearUp = true;  // every failure so far was of a kind that passes by itself
 };
 
 void noteFailure(TreeRemoval& removal, bool mayClearUp = true) {
   const DWORD error = GetLastError();
-  if (removal.done) removal.mayClearUp = true;
   removal.done = false;
   removal.mayClearUp = removal.mayClearUp && mayClearUp && removalMayClearUp(error);
+}
+
+// The entry itself, a link not followed.
+UniqueFileHandle openWithoutFollowing(const std::wstring& path, DWORD access) {
+  return UniqueFileHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 // Deletes the entry itself through a handle opened on the link, never on
@@ -51,9 +57,7 @@ void noteFailure(TreeRemoval& removal, bool mayClearUp = true) {
 // Wine follows links on every delete and refuses this one, so there a link
 // stays rather than its target going; no retry changes that.
 bool removeLinkItself(const std::wstring& path, DWORD attributes) {
-  UniqueFileHandle link(CreateFileW(path.c_str(), DELETE | FILE_WRITE_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const UniqueFileHandle link = openWithoutFollowing(path, DELETE | FILE_WRITE_ATTRIBUTES);
   if (!link) return false;
   if (isReadOnly(attributes)) {
     FILE_BASIC_INFO basic = {};  // zero times: left as they are
@@ -91,10 +95,7 @@ void removeChildren(const std::wstring& directory, TreeRemoval& removal) {
 // word alone would leave a moment in which a directory could be swapped for
 // a junction before the walk goes into it.
 bool isPlainDirectory(const std::wstring& path) {
-  UniqueFileHandle directory(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                         nullptr));
+  const UniqueFileHandle directory = openWithoutFollowing(path, FILE_READ_ATTRIBUTES);
   FILE_ATTRIBUTE_TAG_INFO tag = {};
   if (!directory || !GetFileInformationByHandleEx(directory.get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
     return false;
@@ -123,7 +124,9 @@ TreeRemoval removeTree(const std::wstring& path) {
   TreeRemoval removal;
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    removal.done = false;  // nothing there, or nothing we may look at: no retry helps
+    // Nothing there, or nothing we may look at: no retry helps.
+    removal.done = false;
+    removal.mayClearUp = false;
     return removal;
   }
   removeEntry(path, attributes, removal);
