@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "system/system_library.h"
@@ -31,22 +32,29 @@ bool loadTrustLibrary(TrustLibrary& library) {
          resolveFunction(library.crypt32.get(), "CertGetNameStringW", library.nameString);
 }
 
-std::wstring simpleDisplayName(const TrustLibrary& library, PCCERT_CONTEXT certificate) {
-  const DWORD units = library.nameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+// The subject's common name alone: CERT_NAME_SIMPLE_DISPLAY_TYPE would fall
+// back to the organisation or an e-mail address when there is no CN, and a
+// certificate without one is not the publisher's.
+std::wstring commonName(const TrustLibrary& library, PCCERT_CONTEXT certificate) {
+  void* attribute = const_cast<char*>(szOID_COMMON_NAME);
+  const DWORD units = library.nameString(certificate, CERT_NAME_ATTR_TYPE, 0, attribute, nullptr, 0);
   if (units <= 1) return std::wstring();
   std::vector<wchar_t> name(units);
-  const DWORD written = library.nameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), units);
+  const DWORD written = library.nameString(certificate, CERT_NAME_ATTR_TYPE, 0, attribute, name.data(), units);
   if (written == 0 || written > units) return std::wstring();
   return std::wstring(name.data(), written - 1);  // without the terminator, zero units inside kept
 }
 
-std::wstring signerName(const TrustLibrary& library, HANDLE stateData) {
+CRYPT_PROVIDER_SGNR* firstSigner(const TrustLibrary& library, HANDLE stateData) {
   CRYPT_PROVIDER_DATA* provider = library.providerData(stateData);
-  if (provider == nullptr) return std::wstring();
-  CRYPT_PROVIDER_SGNR* signer = library.signerFromChain(provider, 0, FALSE, 0);
+  if (provider == nullptr) return nullptr;
+  return library.signerFromChain(provider, 0, FALSE, 0);
+}
+
+std::wstring signerName(const TrustLibrary& library, const CRYPT_PROVIDER_SGNR* signer) {
   if (signer == nullptr || signer->csCertChain == 0 || signer->pasCertChain == nullptr) return std::wstring();
   PCCERT_CONTEXT certificate = signer->pasCertChain[0].pCert;
-  return certificate == nullptr ? std::wstring() : simpleDisplayName(library, certificate);
+  return certificate == nullptr ? std::wstring() : commonName(library, certificate);
 }
 
 }  // namespace
@@ -76,12 +84,19 @@ SignatureFinding inspectSignature(HANDLE file, const std::wstring& path) {
   // INVALID_HANDLE_VALUE as the window: no interface at all, not even on
   // the desktop of an interactive user.
   const LONG status = library.verifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
-  finding.verified = status == ERROR_SUCCESS;
+  TrustAnswer answer;
+  answer.status = static_cast<std::uint32_t>(status);
   if (data.hWVTStateData != nullptr) {
-    finding.signer = signerName(library, data.hWVTStateData);
+    const CRYPT_PROVIDER_SGNR* signer = firstSigner(library, data.hWVTStateData);
+    if (signer != nullptr && signer->pChainContext != nullptr) {
+      answer.chainRead = true;
+      answer.chainErrors = signer->pChainContext->TrustStatus.dwErrorStatus;
+    }
+    finding.signer = signerName(library, signer);
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     library.verifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
   }
+  finding.verified = isTrustedSignature(answer);
   return finding;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace tenvik {
@@ -38,6 +39,41 @@ TEST(InstallerSigner, OnlyAVerifiedSignatureOfExactlyTheRequiredSignerIsAccepted
     finding.signer = c.signer;
     EXPECT_EQ(isAcceptedInstaller(c.required, finding), c.accepted) << c.what;
   }
+}
+
+TEST(InstallerSigner, AnUnknownRevocationStatusIsAcceptedAndAKnownRevocationRefused) {
+  using namespace trust;
+  constexpr std::uint32_t kBadDigest = 0x80096010;     // TRUST_E_BAD_DIGEST
+  constexpr std::uint32_t kNoSignature = 0x800B0100;   // TRUST_E_NOSIGNATURE
+  constexpr std::uint32_t kUntrustedRoot = 0x800B0109; // CERT_E_UNTRUSTEDROOT
+  constexpr std::uint32_t kChainUntrustedRoot = 0x20;  // CERT_TRUST_IS_UNTRUSTED_ROOT
+  constexpr std::uint32_t kChainNotTimeValid = 0x1;    // CERT_TRUST_IS_NOT_TIME_VALID
+  struct Case {
+    const char* what;
+    TrustAnswer answer;
+    bool trusted;
+  };
+  const Case cases[] = {
+      {"verified, revocation checked", {0, true, 0}, true},
+      {"verified, no chain read", {0, false, 0}, true},
+      {"offline: revocation failure, status unknown and offline",
+       {kRevocationFailure, true, kChainStatusUnknown | kChainOfflineRevocation}, true},
+      {"offline: revocation servers unreachable", {kRevocationOffline, true, kChainOfflineRevocation}, true},
+      {"no revocation check possible", {kNoRevocationCheck, true, kChainStatusUnknown}, true},
+      {"status unknown, but the chain could not be read", {kRevocationFailure, false, 0}, false},
+      {"revoked (certificate policy)", {kRevoked, true, kChainIsRevoked}, false},
+      {"revoked (revocation provider)", {kCryptRevoked, true, kChainIsRevoked}, false},
+      {"revoked, no chain read", {kRevoked, false, 0}, false},
+      {"one revoked, another unknown", {kRevocationFailure, true, kChainStatusUnknown | kChainIsRevoked}, false},
+      {"unknown revocation hides an untrusted root",
+       {kRevocationFailure, true, kChainStatusUnknown | kChainUntrustedRoot}, false},
+      {"unknown revocation hides an expired certificate",
+       {kRevocationOffline, true, kChainOfflineRevocation | kChainNotTimeValid}, false},
+      {"bad digest", {kBadDigest, true, 0}, false},
+      {"no signature", {kNoSignature, false, 0}, false},
+      {"untrusted root", {kUntrustedRoot, true, kChainUntrustedRoot}, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(isTrustedSignature(c.answer), c.trusted) << c.what;
 }
 
 }  // namespace
