@@ -11,11 +11,10 @@ namespace {
 bool isAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 bool isAsciiDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-bool isHttpsScheme(std::wstring_view scheme) {
-  static constexpr std::wstring_view kHttps = L"https";
-  if (scheme.size() != kHttps.size()) return false;
+bool isScheme(std::wstring_view scheme, std::wstring_view lowerName) {
+  if (scheme.size() != lowerName.size()) return false;
   for (size_t i = 0; i < scheme.size(); ++i) {
-    if (static_cast<wchar_t>(std::towlower(scheme[i])) != kHttps[i]) return false;
+    if (static_cast<wchar_t>(std::towlower(scheme[i])) != lowerName[i]) return false;
   }
   return true;
 }
@@ -31,8 +30,14 @@ std::optional<UrlParts> splitUrl(const std::wstring& url) {
   const size_t pathStart = text.find(L'/', hostStart);
   if (pathStart == std::wstring_view::npos) return std::nullopt;
 
+  const std::wstring_view scheme = text.substr(0, schemeEnd);
+  const bool secure = isScheme(scheme, L"https");
+  // Any other scheme is refused rather than fetched as plain HTTP: a typo such
+  // as "htps" would otherwise download in the clear.
+  if (!secure && !isScheme(scheme, L"http")) return std::nullopt;
+
   UrlParts parts;
-  parts.secure = isHttpsScheme(text.substr(0, schemeEnd));
+  parts.secure = secure;
   parts.objectName = url.substr(pathStart);
 
   // A ":" in the path or query is no port separator.

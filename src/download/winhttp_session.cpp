@@ -32,12 +32,13 @@ UniqueInternetHandle openWith(const WinHttpLibrary& library, const SessionAccess
 
 // Windows 7 and 8 leave TLS 1.2 off by default. Versions that do not know
 // TLS 1.3 refuse the whole set, so 1.2 alone is the fallback; if even that is
-// refused the platform's defaults are all there is.
-void enableModernTls(const WinHttpLibrary& library, HINTERNET session) {
+// refused the session is not used: the platform's defaults may include
+// SSL 3.0 and TLS 1.0.
+bool requireModernTls(const WinHttpLibrary& library, HINTERNET session) {
   DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-  if (library.setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) return;
+  if (library.setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) return true;
   protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-  library.setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
+  return library.setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols)) != FALSE;
 }
 
 UniqueInternetHandle openAfterLookup(const WinHttpLibrary& library, const std::wstring& url,
@@ -92,7 +93,11 @@ UniqueInternetHandle openSession(const WinHttpLibrary& library, const std::wstri
       session = openWith(library, sessionAccessFromUser(user));
       break;
   }
-  if (session) enableModernTls(library, session.get());
+  if (session && !requireModernTls(library, session.get())) {
+    const DWORD error = GetLastError();
+    session.reset();
+    SetLastError(error);
+  }
   return session;
 }
 

@@ -1,7 +1,7 @@
 // Download addresses. The input is the address as UTF-8 (bytes that are no
 // UTF-8 become lone surrogates). Checked against the grammar the header
 // states, written out here on its own: an address is accepted exactly when it
-// is letters "://" host [":" digits] "/" rest with a non-empty host free of
+// is http or https in any letter case, "://", host [":" digits] "/" rest with a non-empty host free of
 // "/" and ":" and a port of at most 65535; an accepted address's parts
 // re-compose to it; TLS exactly for the scheme https in any letter case; the
 // port is the one written, 0 for an empty port text, else the scheme's.
@@ -24,6 +24,13 @@ struct Grammar {
 
 bool isLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 
+std::wstring lower(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return text;
+}
+
 std::optional<Grammar> parse(const std::wstring& url) {
   const std::size_t separator = url.find(L"://");
   if (separator == std::wstring::npos || separator == 0) return std::nullopt;
@@ -32,6 +39,8 @@ std::optional<Grammar> parse(const std::wstring& url) {
   for (const wchar_t c : g.scheme) {
     if (!isLetter(c)) return std::nullopt;
   }
+  const std::wstring lowered = lower(g.scheme);
+  if (lowered != L"http" && lowered != L"https") return std::nullopt;
   const std::wstring afterScheme = url.substr(separator + 3);
   const std::size_t slash = afterScheme.find(L'/');
   if (slash == std::wstring::npos) return std::nullopt;
@@ -50,12 +59,6 @@ std::optional<Grammar> parse(const std::wstring& url) {
   return g;
 }
 
-std::wstring lower(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return text;
-}
 
 }  // namespace
 

@@ -36,9 +36,10 @@ TEST(SplitUrl, TakesSchemeHostPortAndObjectName) {
       // A colon in the path or query is no port.
       {L"http://host/a:b?c=d:e", false, L"host", 80, L"/a:b?c=d:e"},
       {L"http://host/", false, L"host", 80, L"/"},
-      // Only https means TLS.
-      {L"httpsx://host/a", false, L"host", 80, L"/a"},
-      {L"ftp://host/a", false, L"host", 80, L"/a"},
+      // The scheme in any letter case.
+      {L"HTTP://host/a", false, L"host", 80, L"/a"},
+      {L"Http://host:8080/a", false, L"host", 8080, L"/a"},
+      {L"hTtPs://host/a", true, L"host", 443, L"/a"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "url: " << c.url);
@@ -78,6 +79,14 @@ TEST(SplitUrl, RefusesWhatItCannotSplit) {
       L"http://host:-/a",
       L"http://host:8 0/a",
       L"http://host:80:81/a",
+      // A scheme other than http and https: a typo must not mean plain HTTP.
+      L"httpsx://host/a",
+      L"ftp://host/a",
+      L"htps://host/a",
+      L"htp://host/a",
+      L"httpx://host/a",
+      L"http s://host/a",
+      L"file://host/a",
       L"http://host:\x0661/a",  // a digit, but not an ASCII one
   };
   for (const wchar_t* url : cases) {
