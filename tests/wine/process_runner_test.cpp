@@ -150,6 +150,7 @@ TEST_F(ProcessRunner, WhatIsNotAProgramGivesNullAndLeavesNoHandle) {
   test::writeFileBytes(cases[1].path, "<html>404 Not Found</html>\r\n");
   test::writeFileBytes(cases[2].path, program.substr(0, 1024));
 
+  if (test::openHandleCount() < 0) GTEST_SKIP() << "the platform does not list handles";
   for (const Case& c : cases) {
     const long before = test::openHandleCount();
     HANDLE process = runProcess(c.path, L"/quiet /norestart", scratch_);

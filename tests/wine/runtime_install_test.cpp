@@ -158,6 +158,7 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
       {"error page", true, errorPage},
       {"empty body", true, emptyBody},
   };
+  if (test::openHandleCount() < 0) GTEST_SKIP() << "the platform does not list handles";
   for (const Case& c : cases) {
     test::resetHttpServer();
     if (c.served) test::setRoute("/dotnet?arch=x86", c.answer);
