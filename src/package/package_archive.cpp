@@ -49,7 +49,9 @@ bool readEntryInto(std::istream& archive, PackageEntry& entry) {
   const auto dataLength = readLength(archive);
   if (!dataLength || !readExactly(archive, *dataLength, entry.data)) return false;
 
-  entry.name.resize(std::min(entry.name.size(), entry.name.find('\0')));
+  // The name stays whole, zero bytes included: isSafeEntryName refuses it
+  // then, where cutting it would hand on a different, maybe harmless-looking
+  // name than the one stored.
   std::replace(entry.name.begin(), entry.name.end(), '/', '\\');
   return true;
 }

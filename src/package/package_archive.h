@@ -13,8 +13,9 @@
 namespace tenvik {
 
 struct PackageEntry {
-  // UTF-8 bytes with every "/" turned into "\" and cut at the first zero
-  // byte: ready to be converted and joined to a Windows directory path.
+  // UTF-8 bytes with every "/" turned into "\", otherwise as stored: a zero
+  // byte stays in, so that isSafeEntryName refuses the name (extraction and
+  // the packer alike) instead of seeing only the part before it.
   std::string name;
   std::string data;
 };

@@ -8,7 +8,8 @@
 // bytes read can be put back, across refills too; readEntry yields exactly
 // the complete entries of those bytes; extractEntries stores exactly the
 // complete entries with safe names, in order, names ready for Windows (no
-// "/", no zero byte), names the first one the launch target only when it is
+// "/", no zero byte: a name holding one is refused, never cut), names the
+// first one the launch target only when it is
 // safe, calls the archive complete exactly when its entries fill the data
 // and every name is safe (and the stream then says it ended cleanly exactly
 // when zlib read gzip data without error), and never allocates far beyond
@@ -131,10 +132,16 @@ std::uint32_t lengthAt(const std::string& bytes, std::size_t at) {
   return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
 }
 
+struct Layout {
+  std::vector<Entry> entries;
+  std::size_t consumed = 0;  // bytes the complete entries take up
+};
+
 // The complete entries of an archive, read straight from the layout: length,
 // name, length, data, again and again; a cut-short entry ends the list.
-std::vector<Entry> completeEntries(const std::string& archive) {
-  std::vector<Entry> entries;
+Layout completeEntries(const std::string& archive) {
+  Layout layout;
+  std::vector<Entry>& entries = layout.entries;
   std::size_t at = 0;
   while (archive.size() - at >= 4) {
     const std::uint64_t nameLength = lengthAt(archive, at);
@@ -143,12 +150,12 @@ std::vector<Entry> completeEntries(const std::string& archive) {
     const std::size_t dataStart = at + 8 + nameLength;
     if (archive.size() - dataStart < dataLength) break;
     Entry entry{archive.substr(at + 4, nameLength), archive.substr(dataStart, dataLength)};
-    entry.name = entry.name.substr(0, entry.name.find('\0'));
     std::replace(entry.name.begin(), entry.name.end(), '/', '\\');
     entries.push_back(std::move(entry));
     at = dataStart + dataLength;
   }
-  return entries;
+  layout.consumed = at;
+  return layout;
 }
 
 }  // namespace
@@ -167,7 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(streamed.compare(0, common, reference.bytes, 0, common) == 0);
   }
 
-  const std::vector<Entry> complete = completeEntries(streamed);
+  const Layout layout = completeEntries(streamed);
+  const std::vector<Entry>& complete = layout.entries;
   std::istringstream plain(streamed);
   for (const Entry& expected : complete) {
     const auto entry = tenvik::readEntry(plain);
@@ -184,14 +192,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expectedTarget = complete.front().name;
   }
 
-  // Complete: the entries fill the data exactly, and every name is safe.
-  std::size_t filled = 0;
+  // Complete: the entries the layout model found fill the data exactly, and
+  // every name is safe.
   bool allSafe = true;
   for (const Entry& entry : complete) allSafe = allSafe && tenvik::isSafeEntryName(entry.name);
-  std::istringstream measure(streamed);
-  for (std::size_t i = 0; i < complete.size(); ++i) tenvik::readEntry(measure);
-  filled = static_cast<std::size_t>(measure.tellg());
-  const bool expectedComplete = allSafe && filled == streamed.size();
+  const bool expectedComplete = allSafe && layout.consumed == streamed.size();
 
   std::vector<Entry> stored;
   std::optional<std::string> target;

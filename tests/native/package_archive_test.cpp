@@ -43,12 +43,13 @@ std::vector<std::string> namesOf(const Extracted& result) {
   return names;
 }
 
-TEST(ReadEntry, KeepsZeroBytesInDataButCutsTheNameAtOne) {
+TEST(ReadEntry, KeepsZeroBytesInDataAndInTheName) {
   const std::string data("\0\0zero\0", 7);
   std::istringstream in(entry(std::string("short\0../../evil", 16), data) + entry("after", ""));
   const auto first = readEntry(in);
   ASSERT_TRUE(first);
-  EXPECT_EQ(first->name, "short");
+  // Whole, separators turned: the name check refuses it for its zero byte.
+  EXPECT_EQ(first->name, std::string("short\0..\\..\\evil", 16));
   EXPECT_EQ(first->data, data);
   // The full declared name length was consumed, so the next entry lines up.
   const auto second = readEntry(in);
@@ -74,7 +75,7 @@ TEST(ReadEntry, IntoAReusedEntryLeavesNothingOfTheEarlierOne) {
   PackageEntry reused;
   ASSERT_TRUE(readEntryInto(in, reused));
   ASSERT_TRUE(readEntryInto(in, reused));
-  EXPECT_EQ(reused.name, "b");
+  EXPECT_EQ(reused.name, std::string("b\0c", 3));
   EXPECT_EQ(reused.data, "yz");
   ASSERT_TRUE(readEntryInto(in, reused));
   EXPECT_EQ(reused.name, "e");
@@ -111,6 +112,7 @@ TEST(ExtractEntries, CallsTheArchiveCompleteOnlyWhenItEndsAfterAnEntryWithSafeNa
       {"a stray byte after the last entry", whole + "x", false},
       {"an unsafe name later on", whole + entry("../evil", "e"), false},
       {"a quote in the first name", entry("x\" --evil \"y", "x") + entry("Main.dll", "m"), false},
+      {"a zero byte in a later name", whole + entry(std::string("c.dll\0", 6), "c"), false},
   };
   for (const auto& c : cases) EXPECT_EQ(extract(c.archive).complete, c.complete) << c.what;
 }
@@ -137,6 +139,10 @@ TEST(ExtractEntries, UnsafeNamesAreSkipped) {
        {"Main.dll", "sub\\x"}},
       {entry("", "nameless") + entry("later.dll", "l"), false, {"later.dll"}},
       {entry(std::string("\0hidden", 7), "z") + entry("b", "b"), false, {"b"}},
+      // A zero byte anywhere in a name refuses it; nothing is cut off to make
+      // it look safe.
+      {entry(std::string("Main.dll\0../../evil.dll", 23), "m") + entry("b", "b"), false, {"b"}},
+      {entry("Main.dll", "m") + entry(std::string("lib/a.dll\0", 10), "a"), true, {"Main.dll"}},
   };
   for (const auto& c : cases) {
     const auto result = extract(c.archive);

@@ -154,6 +154,9 @@ std::vector<Damage> damagedInputs() {
        "\"../evil.dll\", which extraction refuses"},
       {"unsafe first name", bitmapFileOf(resourceOf(gzipOf(archiveOf({{"C:/evil.dll", "x"}, {"App.dll", "a"}})))),
        6, "nothing would be launched"},
+      {"zero byte in a name",
+       bitmapFileOf(resourceOf(gzipOf(archiveOf({{"App.dll", "app"}, {std::string("lib/b.dll\0../x", 14), "x"}})))),
+       6, "\"lib/b.dll\\0../x\", which extraction refuses"},
   };
 }
 

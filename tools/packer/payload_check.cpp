@@ -92,7 +92,11 @@ class InflateBuffer : public std::streambuf {
 std::string displayName(const std::string& extractedName) {
   std::string name = sanitisedUtf8(extractedName);
   std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
+  // A zero byte is shown as \0, which no other name displays (backslashes
+  // are shown as "/"), so that messages carried as C strings keep the rest.
+  std::string shown;
+  for (const char c : name) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+  return shown;
 }
 
 }  // namespace
