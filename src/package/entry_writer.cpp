@@ -5,6 +5,21 @@
 #include "system/file_system.h"
 
 namespace tenvik {
+namespace {
+
+// An exception that left the thread would end the whole process through
+// std::terminate (exit code 3, the work directory left behind); memory
+// running out while writing is a failed entry like any other, so the
+// unpacking fails and the run ends the usual way.
+bool writeCaught(const std::wstring& path, const std::string& data) {
+  try {
+    return writeFile(path, data);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
 
 EntryWriter::EntryWriter() {
   // Without a thread every entry is written on the caller's, as it comes.
@@ -60,7 +75,7 @@ void EntryWriter::writeInFlight() {
     if (!busy_) break;
     // The caller touches neither while busy_ is set.
     ReleaseSRWLockExclusive(&lock_);
-    const bool written = writeFile(path_, data_);
+    const bool written = writeCaught(path_, data_);
     AcquireSRWLockExclusive(&lock_);
     allWritten_ = allWritten_ && written;
     busy_ = false;

@@ -30,7 +30,8 @@ class EntryWriter {
   void write(std::wstring path, std::string& data);
 
   // Waits until every entry handed over is written; true when each was
-  // written in full.
+  // written in full. An exception while writing on the thread (memory
+  // running out) counts as an entry not written; it never leaves the thread.
   bool finish();
 
  private:

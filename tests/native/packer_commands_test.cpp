@@ -272,11 +272,25 @@ TEST_F(PackerCommands, HelpAndMalformedCommandLines) {
       {"list", "--bogus", stub},
       {"list", stub, stub},
       {"extract", stub},
+      // An option given twice, a flag as well as one with a value.
+      {"list", "--json", "--json", stub},
+      {"pack", "--payload", "p.bmp", "--stub", stub, "--output", "o.exe", "--output", "p.exe"},
   };
   for (const auto& arguments : commandLines) {
     EXPECT_EQ(run(arguments), 2) << ::testing::PrintToString(arguments);
     EXPECT_NE(err_.str().find("usage:"), std::string::npos) << err_.str();
   }
+  EXPECT_EQ(run({"list", "--json", "--json", stub}), 2);
+  EXPECT_NE(err_.str().find("--json is given twice"), std::string::npos) << err_.str();
+}
+
+TEST_F(PackerCommands, ListJsonForAFileWithoutAPayloadHasTheFailureKeys) {
+  const std::string input = path("input");
+  writeBytes(input, "hello, world");
+  EXPECT_EQ(run({"list", "--json", input}), 3);
+  EXPECT_EQ(out_.str(), "{\"file\":\"" + input +
+                            "\",\"entries\":[],\"launchTarget\":null,\"intact\":false,\"message\":\"\\\"" + input +
+                            "\\\" is neither a Windows program nor a payload bitmap\"}\n");
 }
 
 }  // namespace

@@ -116,7 +116,10 @@ std::optional<ParsedArguments> parseArguments(const std::vector<std::string>& ar
         return std::nullopt;
       }
     } else if (flagOptions.count(argument)) {
-      parsed.flags.insert(argument);
+      if (!parsed.flags.insert(argument).second) {
+        err << "tenvik-pack: " << argument << " is given twice\n";
+        return std::nullopt;
+      }
     } else {
       err << "tenvik-pack: unknown option " << argument << "\n";
       return std::nullopt;
