@@ -1,6 +1,7 @@
 // Package entry names as the archive stores them (raw bytes). Checked, each
 // on its own, against what the header promises a safe name never is: empty,
-// rooted (a leading separator), holding a colon or a zero byte, holding an
+// rooted (a leading separator), holding a colon, a zero byte, one of
+// " < > | ? * or a control character 0x01 to 0x1F, holding an
 // empty component (doubled or trailing separator), a component of nothing
 // but dots and blanks (so never "." or ".."), a DOS device stem; and, taking
 // every component of dots and blanks alone as a step up, a safe name never
@@ -63,6 +64,13 @@ bool isPlainByte(char c) {
          isSeparator(c);
 }
 
+// The characters Windows refuses in a file name, besides the colon and the
+// separators.
+bool isForbiddenByte(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || c == '"' || c == '<' || c == '>' || c == '|' || c == '?' || c == '*';
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bool broken = name.empty() || isSeparator(name.front()) || name.find(':') != std::string_view::npos ||
                 name.find('\0') != std::string_view::npos;
+  for (const char c : name) broken = broken || isForbiddenByte(c);
   int depth = 0;
   bool climbs = false;
   for (const std::string& component : components(name)) {

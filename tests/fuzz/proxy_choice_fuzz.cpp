@@ -6,7 +6,8 @@
 // access type (below 8 as it is, else spread over all four bytes), then the
 // five texts as UTF-8, each ended by a line feed.
 //
-// Checked: the route is the one the header names for the configuration; the
+// Checked: the route is the one the header names for the configuration (a
+// table of the eight shapes of what is set, not a chain of tests); the
 // lookup request asks for the script alone or for discovery alone and names
 // only the user's own script; a session is opened with a named proxy only
 // when there is a proxy list to name, with exactly the strings it was given
@@ -47,10 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   config.bypassList = chosen(configFlags >> 5 & 3, texts[2]);
 
   const ProxyRoute route = chooseProxyRoute(config);
-  const ProxyRoute expected = isSet(config.proxyList) ? ProxyRoute::namedProxy
-                              : !config.autoDetect    ? ProxyRoute::defaultAccess
-                              : isSet(config.scriptUrl) ? ProxyRoute::scriptLookup
-                                                        : ProxyRoute::autoDetectLookup;
+  // The header's table, one row per shape of the configuration: index bit 2
+  // a proxy list set, bit 1 auto-detection on, bit 0 a script URL set.
+  static const ProxyRoute byShape[8] = {
+      ProxyRoute::defaultAccess,     // nothing
+      ProxyRoute::defaultAccess,     // a script without auto-detection
+      ProxyRoute::autoDetectLookup,  // auto-detection alone
+      ProxyRoute::scriptLookup,      // auto-detection with a script
+      ProxyRoute::namedProxy,        ProxyRoute::namedProxy,
+      ProxyRoute::namedProxy,        ProxyRoute::namedProxy,  // a proxy list, whatever else
+  };
+  const unsigned shape = (isSet(config.proxyList) ? 4u : 0u) | (config.autoDetect ? 2u : 0u) |
+                         (isSet(config.scriptUrl) ? 1u : 0u);
+  const ProxyRoute expected = byShape[shape];
   FUZZ_REQUIRE(route == expected);
 
   const AutoProxyRequest request = autoProxyRequest(config);
