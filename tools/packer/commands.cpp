@@ -145,6 +145,7 @@ LoadedPayload loadPayload(const fs::path& file) {
     loaded.fromProgram = true;
     loaded.resource = std::move(contents.payloadResource);
     loaded.version = std::move(contents.version);
+    loaded.dataResources = std::move(contents.dataResources);
   } else if (bytes.size() >= 2 && bytes.compare(0, 2, "BM") == 0) {
     const auto resource = bitmapResource(bytes, loaded.problem);
     if (resource) loaded.resource = std::string(*resource);
