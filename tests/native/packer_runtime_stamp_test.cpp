@@ -202,6 +202,15 @@ TEST_F(PackerRuntime, ApplicationsThatCannotBeServedAreRefusedWithTheirCodes) {
   ASSERT_EQ(run({"pack", "--entry", "App.dll", "--output", path("app10.bmp"), path("app10")}), 0);
   EXPECT_EQ(run({"pack", "--payload", path("app10.bmp"), "--stub", path("stub.exe"), "--output", path("Old.exe")}), 11);
   EXPECT_NE(err_.str().find("desktop+base:6"), std::string::npos) << err_.str();
+  // Kept for a payload whose runtimeconfig.json cannot be read, the stub's rule stays, with a warning.
+  writeBytes(root_ / "app/App.runtimeconfig.json", "\x01\x02 not JSON");
+  ASSERT_EQ(run({"pack", "--entry", "App.dll", "--output", path("noise.bmp"), path("app")}), 0);
+  EXPECT_EQ(run({"pack", "--payload", path("noise.bmp"), "--stub", path("stub.exe"), "--output", path("Noise.exe")}), 0)
+      << err_.str();
+  EXPECT_NE(err_.str().find("kept unchecked"), std::string::npos) << err_.str();
+  EXPECT_EQ(run({"pack", "--payload", path("noise.bmp"), "--stub", path("stub.exe"), "--runtime", "from-app",
+                 "--output", path("Noise.exe")}),
+            10);
   // The historical rule for a Desktop app packs, with a warning about its fallback.
   EXPECT_EQ(run(packApp10({"--runtime", "desktop+base:10"})), 0) << err_.str();
   EXPECT_NE(err_.str().find("base runtime alone"), std::string::npos) << err_.str();

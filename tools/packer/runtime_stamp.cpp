@@ -84,6 +84,7 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
   const std::optional<RuntimeRule> named =
       options.runtime && !derive ? std::optional<RuntimeRule>(ruleNamed(*options.runtime)) : std::nullopt;
   const FoundConfig config = findRuntimeConfig(app);
+  origin = named ? "as given" : "kept from the stub";
   if (!config.text) {
     if (derive) {
       throw PackError("There is no " + config.name +
@@ -91,12 +92,23 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
                           "--runtime RULE",
                       exitNoRuntimeConfig);
     }
-    err << "tenvik-pack: warning: there is no " << config.name
-        << "; the runtime rule cannot be checked against the application\n";
-    origin = named ? "as given" : "kept from the stub";
+    if (named) {
+      err << "tenvik-pack: warning: there is no " << config.name
+          << "; the runtime rule cannot be checked against the application\n";
+    }
     return named ? *named : kept;
   }
-  const AppRuntime needs = readRuntimeConfig(*config.text, config.name);
+  AppRuntime needs;
+  try {
+    needs = readRuntimeConfig(*config.text, config.name);
+  } catch (const PackError& failure) {
+    // A payload stamped with the stub's rule, as before rules were stamped,
+    // is not refused for a file it never had to read; what the file says of
+    // the application itself still counts.
+    if (derive || named || failure.exitCode != exitBadRuntimeConfig) throw;
+    err << "tenvik-pack: warning: " << failure.what() << "; the stub's runtime rule is kept unchecked\n";
+    return kept;
+  }
   RuntimeRule rule = named ? *named : kept;
   if (derive) {
     rule = ruleForApp(needs);
@@ -106,8 +118,6 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
                       exitBadRuntimeConfig);
     }
     origin = "from " + config.name;
-  } else {
-    origin = named ? "as given" : "kept from the stub";
   }
   const std::string mismatch = ruleMismatch(rule, needs);
   if (!mismatch.empty()) throw PackError("The application cannot run under the image: " + mismatch, exitRuntimeMismatch);
