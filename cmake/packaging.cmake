@@ -25,7 +25,7 @@ endif()
 set(CPACK_SYSTEM_NAME ${host_architecture})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, zlib1g")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, zlib1g, libssl3")  # libcrypto: installer signatures
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "osslsigncode")
 set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}_${PROJECT_VERSION}_${host_architecture}")
 include(CPack)

@@ -2,7 +2,8 @@
 # Installs what building and testing Tenvik Setup needs on a Debian 12 machine:
 # the i686 mingw-w64 cross toolchain with zlib, Wine (32-bit and 64-bit halves),
 # Xvfb, GoogleTest sources, the native build tools, clang with libFuzzer,
-# osslsigncode and openssl for signing, gnuplot for the benchmark's chart. Safe to run again: a
+# osslsigncode and openssl for signing, OpenSSL's headers and nlohmann-json for
+# the packer, gnuplot for the benchmark's chart. Safe to run again: a
 # machine that already has everything is left alone within a second.
 set -euo pipefail
 
@@ -10,7 +11,7 @@ packages=(
   cmake ninja-build g++ python3 xvfb xauth googletest zlib1g-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine32:i386 wine64 libwine:i386
-  clang libclang-rt-dev osslsigncode openssl gnuplot-nox
+  clang libclang-rt-dev osslsigncode openssl libssl-dev nlohmann-json3-dev gnuplot-nox
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

@@ -67,7 +67,8 @@ class PackerCommands : public ::testing::Test {
 TEST_F(PackerCommands, PackListExtractRoundTrip) {
   const std::map<std::string, std::string> files = {
       {"Main.dll", "main"},
-      {"Main.runtimeconfig.json", "{\"a\": \"\\\"\"}"},
+      {"Main.runtimeconfig.json",
+       "{\"runtimeOptions\":{\"framework\":{\"name\":\"Microsoft.NETCore.App\",\"version\":\"6.0.0\"}}}"},
       {"de/Main.resources.dll", std::string(70000, 'd')},
       {"empty.txt", ""},
       {"\xc3\xa9t\xc3\xa9/caf\xc3\xa9 (quoted).txt", "caf\xc3\xa9"},
@@ -85,12 +86,12 @@ TEST_F(PackerCommands, PackListExtractRoundTrip) {
   const std::string json = out_.str();
   const std::string expectedEntries =
       "\"entries\":[{\"name\":\"Main.dll\",\"size\":4,\"safe\":true},"
-      "{\"name\":\"Main.runtimeconfig.json\",\"size\":11,\"safe\":true},"
+      "{\"name\":\"Main.runtimeconfig.json\",\"size\":83,\"safe\":true},"
       "{\"name\":\"de/Main.resources.dll\",\"size\":70000,\"safe\":true},"
       "{\"name\":\"empty.txt\",\"size\":0,\"safe\":true},"
       "{\"name\":\"\xc3\xa9t\xc3\xa9/caf\xc3\xa9 (quoted).txt\",\"size\":5,\"safe\":true}]";
   EXPECT_NE(json.find(expectedEntries), std::string::npos) << json;
-  for (const char* part : {"\"launchTarget\":\"Main.dll\"", "\"uncompressedSize\":70145", "\"intact\":true",
+  for (const char* part : {"\"launchTarget\":\"Main.dll\"", "\"uncompressedSize\":70217", "\"intact\":true",
                            "\"fileVersion\":\"3.2.1.0\"", "\"ProductName\":\"Acme\"", "\"kind\":\"setup\""}) {
     EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
   }
@@ -107,7 +108,7 @@ TEST_F(PackerCommands, PackListExtractRoundTrip) {
   // The bitmap road gives the same Setup.exe, and the old command line still packs.
   ASSERT_EQ(run({"--entry", "Main.dll", "--output", path("payload.bmp"), path("app")}), 0) << err_.str();
   ASSERT_EQ(run({"pack", "--payload", path("payload.bmp"), "--stub", path("stub.exe"), "--product-name", "Acme",
-                 "--file-version", "3.2.1.0", "--output", path("Again.exe")}),
+                 "--file-version", "3.2.1.0", "--runtime", "from-app", "--output", path("Again.exe")}),
             0)
       << err_.str();
   EXPECT_EQ(readBytes(path("Again.exe")), readBytes(path("Setup.exe")));
@@ -208,6 +209,8 @@ TEST_F(PackerCommands, ExtractionDoesNotFollowLinksOutOfTheDirectory) {
 
 TEST_F(PackerCommands, StubsThatCannotBeStampedLeaveNoOutput) {
   writeBytes(root_ / "app/App.dll", "app");
+  writeBytes(root_ / "app/App.runtimeconfig.json",
+             "{\"runtimeOptions\":{\"framework\":{\"name\":\"Microsoft.NETCore.App\",\"version\":\"6.0.0\"}}}");
   writeBytes(root_ / "not-pe.exe", "MZ but nothing more");
   std::string signedStub = stubExe();
   signedStub.resize((signedStub.size() + 7) / 8 * 8, '\0');

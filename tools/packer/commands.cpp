@@ -50,13 +50,29 @@ STAMP OPTIONS (with --stub only):
   --file-version X.Y.Z.W
                         the file and product version numbers and the
                         FileVersion and ProductVersion texts
+  --runtime RULE|from-app
+                        the .NET runtime the image makes sure of: desktop:N,
+                        base:N, desktop+base:N, or a lowest version such as
+                        desktop:10.0.2. from-app (the default for a FOLDER)
+                        reads ENTRY's .runtimeconfig.json; with --payload the
+                        default keeps STUB's rule. The rule is checked against
+                        the application's runtimeconfig.json and roll-forward.
+  --runtime-installer [desktop|base:x64|x86=]FILE
+                        bundle a runtime vendor's installer, used instead of a
+                        download; which runtime and architecture it installs
+                        is read from its version record unless named.
+                        Repeatable, one per framework and architecture
+  --installer-signer NAME
+                        the signer every bundled installer must be signed by
+                        (default Microsoft Corporation; empty: no check)
 
 list       Shows what a Setup.exe or payload bitmap holds: every entry in
            order with its size, the entry that is launched, the compressed
            and uncompressed totals, whether the payload is intact (gzip
            trailer checks out, the archive ends exactly after an entry, every
            name is one extraction accepts), and for a Setup.exe its version
-           record. --json prints one JSON object instead.
+           record, runtime rule and bundled runtime installers. --json
+           prints one JSON object instead.
 
 extract    Writes the entries of a Setup.exe or payload bitmap below DIR
            (created when missing), refusing the names the bootstrapper
@@ -81,6 +97,15 @@ exit codes:
   4  a PE image without bitmap resource 102
   5  the payload is damaged
   6  the payload holds a name extraction refuses
+  7  the application has no runtimeconfig.json (from-app)
+  8  a self-contained application, which dotnet.exe cannot start
+  9  the application needs a framework other than Microsoft.NETCore.App and
+     Microsoft.WindowsDesktop.App
+ 10  runtimeconfig.json is not valid JSON or names no usable framework
+ 11  the runtime rule cannot run the application under its roll-forward policy
+ 12  a bundled installer carries no signature that covers it
+ 13  a bundled installer is signed by someone other than --installer-signer
+ 14  a bundled installer does not say which runtime it installs
 )";
 
 bool isSubcommand(const std::string& word) { return word == "pack" || word == "list" || word == "extract"; }
@@ -89,7 +114,7 @@ bool isSubcommand(const std::string& word) { return word == "pack" || word == "l
 
 const char* const packUsage =
     "usage: tenvik-pack pack --entry <relative path of the main .dll> --output <file.bmp|Setup.exe> "
-    "[--stub <Setup.exe>] <folder>\n"
+    "[--stub <Setup.exe> [--runtime <rule>|from-app] [--runtime-installer <file>]...] <folder>\n"
     "       tenvik-pack pack --payload <file.bmp> --stub <Setup.exe> --output <Setup.exe>\n"
     "       (tenvik-pack --help tells more)";
 const char* const listUsage = "usage: tenvik-pack list [--json] <Setup.exe|file.bmp>";
@@ -148,6 +173,7 @@ LoadedPayload loadPayload(const fs::path& file) {
     loaded.fromProgram = true;
     loaded.resource = std::move(contents.payloadResource);
     loaded.version = std::move(contents.version);
+    loaded.dataResources = std::move(contents.dataResources);
   } else if (bytes.size() >= 2 && bytes.compare(0, 2, "BM") == 0) {
     const auto resource = bitmapResource(bytes, loaded.problem);
     if (resource) loaded.resource = std::string(*resource);

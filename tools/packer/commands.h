@@ -41,6 +41,7 @@ struct LoadedPayload {
   bool fromProgram = false;  // a Setup.exe, not a bitmap file
   std::string resource;      // the payload resource, from its information header on
   std::optional<VersionSummary> version;
+  std::map<std::uint32_t, std::string> dataResources;  // RT_RCDATA of a Setup.exe
   std::string problem;  // a bitmap whose headers are damaged: why (resource then empty)
 };
 

@@ -8,6 +8,7 @@
 #include "json_writer.h"
 #include "pack_error.h"
 #include "payload_check.h"
+#include "runtime_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -34,6 +35,7 @@ void printText(const std::string& file, const LoadedPayload& loaded, const Paylo
     } else {
       out << "version record: none\n";
     }
+    printRuntimeText(runtimeListing(loaded.dataResources), out);
   }
   out << "entries: " << report.entries.size() << "\n";
   for (std::size_t i = 0; i < report.entries.size(); ++i) {
@@ -114,6 +116,8 @@ void printJson(const std::string& file, const LoadedPayload& loaded, const Paylo
     } else {
       json.null();
     }
+    json.key("runtime");
+    writeRuntimeJson(runtimeListing(loaded.dataResources), json);
   }
   json.endObject();
   out << "\n";

@@ -12,6 +12,7 @@
 #include "packer.h"
 #include "payload_check.h"
 #include "progress_line.h"
+#include "runtime_stamp.h"
 #include "setup_image.h"
 #include "utf_text.h"
 
@@ -143,8 +144,13 @@ std::string bitmapOfFolder(const PackRequest& request, Console& console, PackSum
 
 int runPack(const std::vector<std::string>& arguments, Console& console) {
   std::string problem;
-  auto request = packRequest(arguments, console.err, problem);
+  RuntimeOptions runtime;
+  const auto rest = takeRuntimeOptions(arguments, runtime, problem);
+  auto request = rest ? packRequest(*rest, console.err, problem) : std::nullopt;
   if (!request) return usageError(console, problem, packUsage);
+  if (!request->stub && runtime.given()) {
+    return usageError(console, "--runtime, --runtime-installer and --installer-signer need --stub", packUsage);
+  }
   StampOptions& stamp = request->stamp;
   if (request->icon) {
     const std::string iconBytes = readInputFile(fs::u8path(*request->icon));
@@ -177,6 +183,12 @@ int runPack(const std::vector<std::string>& arguments, Console& console) {
 
   const fs::path output = fs::u8path(request->output);
   if (request->stub) {
+    AppSource app{request->folder ? std::optional<fs::path>(fs::u8path(*request->folder)) : std::nullopt,
+                  request->entry.value_or(""), std::nullopt};
+    if (request->payload) app.payloadResource = std::string_view(bitmap).substr(bitmapFileHeaderSize);
+    const RuntimeStamp chosen = runtimeStamp(runtime, stubBytes, app, console.err);
+    stamp.dataResources = chosen.resources;
+    console.out << "tenvik-pack: runtime rule " << chosen.rule << " (" << chosen.origin << ")\n";
     const StampResult stamped = stampStub(std::string_view(bitmap).substr(bitmapFileHeaderSize));
     if (stamped.certificateRemoved) {
       console.err << "tenvik-pack: warning: the stub \"" << *request->stub

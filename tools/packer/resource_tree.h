@@ -11,6 +11,7 @@ namespace tenvik::packer {
 
 constexpr std::uint32_t rtIcon = 3;
 constexpr std::uint32_t rtBitmap = 2;
+constexpr std::uint32_t rtRcdata = 10;
 constexpr std::uint32_t rtGroupIcon = 14;
 constexpr std::uint32_t rtVersion = 16;
 constexpr std::uint32_t rtManifest = 24;

@@ -45,6 +45,16 @@ std::uint32_t payloadLanguage(const ResourceTree& tree) {
   return languageNeutral;
 }
 
+std::map<std::uint32_t, std::string> dataResourcesOf(const ResourceTree& tree) {
+  std::map<std::uint32_t, std::string> found;
+  const auto names = tree.find(ResourceKey::number(rtRcdata));
+  if (names == tree.end()) return found;
+  for (const auto& [key, languages] : names->second) {
+    if (!key.named && !languages.empty()) found[key.id] = languages.begin()->second.bytes;
+  }
+  return found;
+}
+
 }  // namespace
 
 SetupContents readSetupImage(std::string exe) {
@@ -56,6 +66,7 @@ SetupContents readSetupImage(std::string exe) {
   if (const ResourceData* version = findResource(loaded.tree, rtVersion, 1)) {
     contents.version = readVersionRecord(version->bytes);
   }
+  contents.dataResources = dataResourcesOf(loaded.tree);
   return contents;
 }
 
@@ -82,10 +93,29 @@ StampResult stampSetup(std::string stub, std::string_view payloadResource, const
     record->bytes = rewriteVersionRecord(record->bytes, version);
   }
 
+  for (const auto& [id, bytes] : options.dataResources) {
+    ResourceLanguages& data = tree[ResourceKey::number(rtRcdata)][ResourceKey::number(id)];
+    data.clear();
+    data[language] = {bytes, 0};
+  }
+
   const PeSection& section = loaded.image.sections[static_cast<std::size_t>(loaded.section)];
   const std::string content = buildResourceSection(tree, section.virtualAddress);
   RewriteResult rewritten = replaceSection(loaded.image, loaded.section, content);
   return {std::move(rewritten.bytes), rewritten.certificateRemoved};
+}
+
+std::map<std::uint32_t, std::string> readDataResources(std::string image) {
+  return dataResourcesOf(loadResources(std::move(image)).tree);
+}
+
+std::optional<VersionSummary> readProgramVersion(std::string image) {
+  const LoadedResources loaded = loadResources(std::move(image));
+  const auto names = loaded.tree.find(ResourceKey::number(rtVersion));
+  if (names == loaded.tree.end() || names->second.empty() || names->second.begin()->second.empty()) {
+    return std::nullopt;
+  }
+  return readVersionRecord(names->second.begin()->second.begin()->second.bytes);
 }
 
 }  // namespace tenvik::packer

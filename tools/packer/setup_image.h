@@ -3,6 +3,8 @@
 // and a copy stamped with a new payload (and optionally a new icon and
 // version details), every other resource kept.
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +18,7 @@ namespace tenvik::packer {
 struct SetupContents {
   std::string payloadResource;  // bitmap 102, from its information header on
   std::optional<VersionSummary> version;
+  std::map<std::uint32_t, std::string> dataResources;  // RT_RCDATA by id: settings, bundled installers
 };
 
 // Reads exe (a file's bytes). Throws PackError with exitNotPe when exe is
@@ -26,6 +29,7 @@ SetupContents readSetupImage(std::string exe);
 struct StampOptions {
   std::optional<std::vector<IconImage>> icons;  // replace the icon group
   VersionChanges version;
+  std::map<std::uint32_t, std::string> dataResources;  // RT_RCDATA by id, added or replaced
 };
 
 struct StampResult {
@@ -39,5 +43,13 @@ struct StampResult {
 // and PackError (exitFailure) when a change cannot be made, e.g. version
 // details for a stub without a version record.
 StampResult stampSetup(std::string stub, std::string_view payloadResource, const StampOptions& options);
+
+// The RT_RCDATA resources of image (a file's bytes), by id, first language
+// each; throws like readSetupImage, but a payload is not needed.
+std::map<std::uint32_t, std::string> readDataResources(std::string image);
+
+// The version record of image, a 32-bit PE file; nothing when it has none
+// or it cannot be read. Throws PackError (exitNotPe) like readSetupImage.
+std::optional<VersionSummary> readProgramVersion(std::string image);
 
 }  // namespace tenvik::packer

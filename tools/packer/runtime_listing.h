@@ -1,0 +1,40 @@
+#pragma once
+// What list shows of an image's runtime: the rule of its settings resource
+// and the vendor installers bundled in it.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "json_writer.h"
+#include "launcher/image_settings.h"
+
+namespace tenvik::packer {
+
+struct BundledInstaller {
+  RuntimeFramework framework = RuntimeFramework::desktop;
+  bool x64 = true;
+  std::optional<std::string> version;  // from its version record, when readable
+  std::uint64_t size = 0;
+};
+
+struct RuntimeListing {
+  std::optional<ImageSettings> settings;  // nothing when resource 103 cannot be read
+  std::vector<BundledInstaller> bundled;  // in resource order: desktop x64, desktop x86, base x64, base x86
+};
+
+// The listing of an image's RT_RCDATA resources (by id); an image without
+// resource 103 has the default settings.
+RuntimeListing runtimeListing(const std::map<std::uint32_t, std::string>& dataResources);
+
+// "runtime: desktop:10.0.0 (...)" and one line per bundled installer.
+void printRuntimeText(const RuntimeListing& listing, std::ostream& out);
+
+// The value of "runtime": {"rule", "framework", "major", "lowest",
+// "fallback", "bundled": [{"framework", "arch", "version", "size"}]}, or
+// null when the settings cannot be read.
+void writeRuntimeJson(const RuntimeListing& listing, JsonWriter& json);
+
+}  // namespace tenvik::packer
