@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "system/machine_mutex_name.h"
@@ -12,10 +13,6 @@ namespace {
 
 // Only SYSTEM and Administrators may open the namespace.
 constexpr wchar_t kNamespaceDescriptor[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
-
-// A namespace that another run closes just as we find it existing goes away
-// between our create and our open; a few rounds settle that race.
-constexpr int kNamespaceAttempts = 5;
 
 // The boundary every run builds alike: its name and the Administrators SID.
 // Empty when the platform cannot make one.
@@ -34,27 +31,41 @@ UniqueBoundaryDescriptor administratorsBoundary() {
   return UniqueBoundaryDescriptor(raw);
 }
 
-UniquePrivateNamespace createOrOpenNamespace(HANDLE boundary) {
+// Creating the namespace is taking the lock; it exists while another run
+// holds it, and we ask again until the bound passes.
+MachineMutex acquireNamespace(HANDLE boundary, const std::wstring& name, unsigned long waitMs) {
   UniqueLocalDescriptor descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kNamespaceDescriptor, SDDL_REVISION_1, descriptor.put(),
                                                             nullptr)) {
-    return UniquePrivateNamespace();
+    return MachineMutex();
   }
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
-  for (int attempt = 0; attempt < kNamespaceAttempts; ++attempt) {
-    UniquePrivateNamespace made(CreatePrivateNamespaceW(&attributes, boundary, kMutexNamespaceAlias));
-    if (made) return made;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return made;
-    UniquePrivateNamespace opened(OpenPrivateNamespaceW(boundary, kMutexNamespaceAlias));
-    if (opened) return opened;
+  const std::wstring alias = namespacedMutexName(name);
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    UniquePrivateNamespace made(CreatePrivateNamespaceW(&attributes, boundary, alias.c_str()));
+    if (made) return MachineMutex(std::move(made));
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return MachineMutex();
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    if (waitMs != INFINITE && elapsed >= waitMs) return MachineMutex();
+    const ULONGLONG left = waitMs == INFINITE ? kNamespacePollMs : waitMs - elapsed;
+    Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kNamespacePollMs, left)));
   }
-  return UniquePrivateNamespace();
+}
+
+MachineMutex acquireGlobalMutex(const std::wstring& name, unsigned long waitMs) {
+  UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, globalMutexName(name).c_str()));
+  if (!mutex) return MachineMutex();
+  const DWORD waited = WaitForSingleObject(mutex.get(), waitMs);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return MachineMutex();
+  return MachineMutex(std::move(mutex));
 }
 
 }  // namespace
 
-MachineMutex::MachineMutex(UniquePrivateNamespace privateNamespace, UniqueKernelHandle mutex)
-    : namespace_(std::move(privateNamespace)), mutex_(std::move(mutex)) {}
+MachineMutex::MachineMutex(UniquePrivateNamespace privateNamespace) : namespace_(std::move(privateNamespace)) {}
+
+MachineMutex::MachineMutex(UniqueKernelHandle mutex) : mutex_(std::move(mutex)) {}
 
 MachineMutex::~MachineMutex() {
   if (mutex_) ReleaseMutex(mutex_.get());
@@ -70,22 +81,9 @@ MachineMutex& MachineMutex::operator=(MachineMutex&& other) noexcept {
 }
 
 MachineMutex acquireMachineMutex(const std::wstring& name, unsigned long waitMs) {
-  UniquePrivateNamespace privateNamespace;
-  std::wstring fullName;
   const UniqueBoundaryDescriptor boundary = administratorsBoundary();
-  if (boundary) {
-    privateNamespace = createOrOpenNamespace(boundary.get());
-    if (!privateNamespace) return MachineMutex();
-    fullName = namespacedMutexName(name);
-  } else {
-    fullName = globalMutexName(name);
-  }
-
-  UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, fullName.c_str()));
-  if (!mutex) return MachineMutex();
-  const DWORD waited = WaitForSingleObject(mutex.get(), waitMs);
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return MachineMutex();
-  return MachineMutex(std::move(privateNamespace), std::move(mutex));
+  if (boundary) return acquireNamespace(boundary.get(), name, waitMs);
+  return acquireGlobalMutex(name, waitMs);
 }
 
 }  // namespace tenvik

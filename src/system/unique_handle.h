@@ -99,10 +99,10 @@ struct BoundaryDescriptorTraits {  // CreateBoundaryDescriptorW
   static void close(Handle h) { DeleteBoundaryDescriptor(h); }
 };
 
-struct PrivateNamespaceTraits {  // closed, not destroyed: other runs may use it
+struct PrivateNamespaceTraits {  // namespaces we created: destroyed as they close
   using Handle = HANDLE;
   static Handle empty() { return nullptr; }
-  static void close(Handle h) { ClosePrivateNamespace(h, 0); }
+  static void close(Handle h) { ClosePrivateNamespace(h, PRIVATE_NAMESPACE_FLAG_DESTROY); }
 };
 
 // Memory the security functions allocate for the caller to LocalFree:

@@ -12,9 +12,9 @@ TEST(MachineMutexName, EachLockHasOneNameInEachPlace) {
     const wchar_t* global;
   };
   const Case cases[] = {
-      {runMutexName(L"Tenvik"), L"Tenvik\\Setup.Tenvik", L"Global\\Tenvik.Setup.Tenvik"},
-      {runMutexName(L"Contoso Tools"), L"Tenvik\\Setup.Contoso Tools", L"Global\\Tenvik.Setup.Contoso Tools"},
-      {kRuntimeInstallMutexName, L"Tenvik\\RuntimeInstall", L"Global\\Tenvik.RuntimeInstall"},
+      {runMutexName(L"Tenvik"), L"Tenvik.Setup.Tenvik", L"Global\\Tenvik.Setup.Tenvik"},
+      {runMutexName(L"Contoso Tools"), L"Tenvik.Setup.Contoso Tools", L"Global\\Tenvik.Setup.Contoso Tools"},
+      {kRuntimeInstallMutexName, L"Tenvik.RuntimeInstall", L"Global\\Tenvik.RuntimeInstall"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(namespacedMutexName(c.shortName), c.namespaced);
