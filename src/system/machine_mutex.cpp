@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include <algorithm>
 #include <utility>
 
+#include "system/lock_poll.h"
 #include "system/machine_mutex_name.h"
 
 namespace tenvik {
@@ -41,15 +41,15 @@ MachineMutex acquireNamespace(HANDLE boundary, const std::wstring& name, unsigne
   }
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
   const std::wstring alias = namespacedMutexName(name);
+  // GetTickCount64 is monotonic: a clock set back cannot stretch the bound.
   const ULONGLONG start = GetTickCount64();
   for (;;) {
     UniquePrivateNamespace made(CreatePrivateNamespaceW(&attributes, boundary, alias.c_str()));
     if (made) return MachineMutex(std::move(made));
     if (GetLastError() != ERROR_ALREADY_EXISTS) return MachineMutex();
-    const ULONGLONG elapsed = GetTickCount64() - start;
-    if (waitMs != INFINITE && elapsed >= waitMs) return MachineMutex();
-    const ULONGLONG left = waitMs == INFINITE ? kNamespacePollMs : waitMs - elapsed;
-    Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kNamespacePollMs, left)));
+    const long long pause = pauseBeforeAskingAgain(GetTickCount64() - start, waitMs, kNamespacePollMs);
+    if (pause < 0) return MachineMutex();
+    Sleep(static_cast<DWORD>(pause));
   }
 }
 
@@ -79,6 +79,8 @@ MachineMutex& MachineMutex::operator=(MachineMutex&& other) noexcept {
   }
   return *this;
 }
+
+static_assert(kWaitWithoutBound == INFINITE, "the portable bound without end is the platform's");
 
 MachineMutex acquireMachineMutex(const std::wstring& name, unsigned long waitMs) {
   const UniqueBoundaryDescriptor boundary = administratorsBoundary();
