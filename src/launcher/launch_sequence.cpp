@@ -8,6 +8,7 @@
 
 #include "build_settings.h"
 #include "launcher/command_line.h"
+#include "launcher/run_locks.h"
 #include "launcher/windows_environment.h"
 #include "package/extract_package.h"
 #include "package/payload_resource.h"
@@ -95,7 +96,13 @@ int runLaunchSequence(const std::wstring& commandLine) {
   const bool silent = commandLineAsksSilent(commandLine) || windowStationIsInvisible();
   const bool wow64 = isWow64();
 
-  const bool runtimeReady = wow64 ? ensureRuntimeX64(silent) : ensureRuntimeX86(silent);
+  // Held until the work directory is removed; a run that cannot have it
+  // in time has touched nothing.
+  const MachineMutex ownRun = waitForOtherRuns();
+  if (!ownRun.owned()) return kExitHostNotStarted;
+
+  const bool runtimeReady =
+      withRuntimeInstallLock([wow64, silent] { return wow64 ? ensureRuntimeX64(silent) : ensureRuntimeX86(silent); });
   if (!runtimeReady) {
     if (!silent) {
       const std::wstring message = prerequisiteFailureMessage(runtime::kManualDownloadPage);

@@ -6,6 +6,7 @@
 #include "download/download_deadline.h"
 #include "download/download_file.h"
 #include "runtime/installer_signature.h"
+#include "runtime/installer_run.h"
 #include "runtime/installer_signer.h"
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
@@ -14,7 +15,6 @@
 #include "system/file_system.h"
 #include "system/held_file.h"
 #include "system/path.h"
-#include "system/process_runner.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
@@ -80,13 +80,7 @@ void installRuntime(const std::wstring& installerUrl, const std::wstring& argume
     return;
   }
   if (acceptable(held.get(), installerPath)) {
-    UniqueKernelHandle process(runProcess(installerPath, arguments, directory));
-    if (process) {
-      WaitForSingleObject(process.get(), INFINITE);
-      // Taken but not acted on: the probe that follows is the only judge.
-      DWORD exitCode = 0;
-      GetExitCodeProcess(process.get(), &exitCode);
-    }
+    runInstallerWhileBusy(installerPath, arguments, directory);
   }
   deleteHeldFile(held, installerPath);
 }

@@ -93,6 +93,18 @@ struct GlobalStringTraits {  // strings WinHTTP hands over for GlobalFree
   static void close(Handle h) { GlobalFree(h); }
 };
 
+struct BoundaryDescriptorTraits {  // CreateBoundaryDescriptorW
+  using Handle = HANDLE;
+  static Handle empty() { return nullptr; }
+  static void close(Handle h) { DeleteBoundaryDescriptor(h); }
+};
+
+struct PrivateNamespaceTraits {  // namespaces we created: destroyed as they close
+  using Handle = HANDLE;
+  static Handle empty() { return nullptr; }
+  static void close(Handle h) { ClosePrivateNamespace(h, PRIVATE_NAMESPACE_FLAG_DESTROY); }
+};
+
 // Memory the security functions allocate for the caller to LocalFree:
 // descriptors, SIDs and their text forms.
 template <typename Pointer>
@@ -109,6 +121,8 @@ using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueCoTaskMemString = UniqueHandle<CoTaskMemStringTraits>;
 using UniqueGlobalString = UniqueHandle<GlobalStringTraits>;
+using UniqueBoundaryDescriptor = UniqueHandle<BoundaryDescriptorTraits>;
+using UniquePrivateNamespace = UniqueHandle<PrivateNamespaceTraits>;
 using UniqueLocalDescriptor = UniqueHandle<LocalMemoryTraits<PSECURITY_DESCRIPTOR>>;
 using UniqueLocalString = UniqueHandle<LocalMemoryTraits<wchar_t*>>;
 

@@ -4,6 +4,10 @@
 //
 //   TENVIK_HOST_REPORT  Windows path of the report file to write (UTF-8)
 //   TENVIK_HOST_EXIT    exit code, decimal (may be negative) or 0x-hex; default 0
+//   TENVIK_HOST_WAIT_FOR
+//                       Windows path of a file: after the report is written,
+//                       stay running until it exists (two minutes at most),
+//                       as an application would while its user works
 //
 // Report lines:
 //   parameters=<command line after the program name, as received>
@@ -93,5 +97,6 @@ int main() {
       CloseHandle(file);
     }
   }
+  standin::waitForFile(standin::variable(L"TENVIK_HOST_WAIT_FOR"));
   return static_cast<int>(standin::exitCodeFrom(L"TENVIK_HOST_EXIT", 0));
 }

@@ -18,6 +18,13 @@
 //   TENVIK_FAKE_INSTALLER_SLEEP_MS   wait this long before registering; default 0
 //   TENVIK_FAKE_INSTALLER_EXIT       exit code, decimal (may be negative) or
 //                                    0x-hex; default 0
+//   TENVIK_FAKE_INSTALLER_EXIT_RUN<n>
+//                                    the same for the n-th run only, counted
+//                                    as above; wins over the above when set
+//   TENVIK_FAKE_INSTALLER_WAIT_FOR   Windows path of a file: before
+//                                    registering, wait until it exists (two
+//                                    minutes at most), as a long installation
+//                                    would keep the machine busy
 //   TENVIK_FAKE_INSTALLER_TRY_OWN_FILE
 //                                    when set, try to open the program's own
 //                                    file for writing and for deletion, as
@@ -120,6 +127,7 @@ int main() {
 
   const DWORD sleepMs = standin::exitCodeFrom(L"TENVIK_FAKE_INSTALLER_SLEEP_MS", 0);
   if (sleepMs > 0) Sleep(sleepMs);
+  standin::waitForFile(standin::variable(L"TENVIK_FAKE_INSTALLER_WAIT_FOR"));
 
   std::wstring registered;
   for (const std::wstring& key : split(keys, L';')) {
@@ -139,5 +147,9 @@ int main() {
     report.push_back({"own_file_delete", openOutcome(module, DELETE)});
   }
   standin::appendReport(reportPath, report);
+  const std::wstring exitForRun = L"TENVIK_FAKE_INSTALLER_EXIT_RUN" + std::to_wstring(run);
+  if (!standin::variable(exitForRun.c_str()).empty()) {
+    return static_cast<int>(standin::exitCodeFrom(exitForRun.c_str(), 0));
+  }
   return static_cast<int>(standin::exitCodeFrom(L"TENVIK_FAKE_INSTALLER_EXIT", 0));
 }

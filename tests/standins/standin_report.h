@@ -31,6 +31,15 @@ inline DWORD exitCodeFrom(const wchar_t* name, DWORD fallback) {
   return static_cast<DWORD>(std::wcstoul(text.c_str(), nullptr, 0));
 }
 
+// Returns once a file exists at path (at once when path is empty), or after
+// two minutes, so that a stand-in a test forgot to release still ends.
+inline void waitForFile(const std::wstring& path) {
+  for (int waited = 0; !path.empty() && waited < 120000; waited += 50) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+    Sleep(50);
+  }
+}
+
 inline std::string utf8(const std::wstring& text) { return tenvik::toUTF8(text); }
 
 inline std::wstring currentDirectory() {

@@ -36,10 +36,12 @@ RunResult LaunchTest::runSetup(const std::wstring& exe, const std::wstring& args
   return runProgram(exe, args, 120000);
 }
 
-HostReport LaunchTest::hostReport() const {
+HostReport LaunchTest::hostReport() const { return readHostReport(reportPath_); }
+
+HostReport readHostReport(const std::wstring& path) {
   HostReport report;
-  const std::string text = readFileBytes(reportPath_);
-  report.present = fileExists(reportPath_);
+  const std::string text = readFileBytes(path);
+  report.present = fileExists(path);
   std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {

@@ -21,6 +21,9 @@ struct HostReport {
   std::map<std::string, std::string> files;  // relative name -> "size|crc32"
 };
 
+// The report the stand-in host wrote at path; present is false without one.
+HostReport readHostReport(const std::wstring& path);
+
 class LaunchTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -1,0 +1,25 @@
+#pragma once
+// The two machine-wide locks of a run (names in system/machine_mutex_name.h),
+// each waited for at most the build's TENVIK_RUN_WAIT_SECONDS.
+
+#include <functional>
+
+#include "system/machine_mutex.h"
+
+namespace tenvik {
+
+// The lock of this build's product word, which keeps a second run from
+// touching the work directory of a first one. Not owned when the bound
+// passed or the lock could not be had: the run must then end at once.
+MachineMutex waitForOtherRuns();
+
+// Runs runtimeStep (probe, install, probe) with the product-independent
+// runtime installation lock held, so that a second product waits for the
+// first one's installation and then finds the runtime. When the bound
+// passes or the lock cannot be had, the step runs without it: it is no worse
+// off than without the lock (a file another installation holds is not run,
+// an installer that meets another installation is retried). Returns what the
+// step returned.
+bool withRuntimeInstallLock(const std::function<bool()>& runtimeStep);
+
+}  // namespace tenvik
