@@ -4,6 +4,9 @@
 
 #include <array>
 #include <string>
+#include <vector>
+
+#include "runtime/runtime_rule.h"
 
 namespace tenvik {
 
@@ -15,6 +18,32 @@ struct RuntimeStep {
 // The Windows Desktop runtime first, then the base runtime, both for the
 // 64-bit (x64) or the 32-bit (x86) runtime.
 std::array<RuntimeStep, 2> runtimeSteps(bool x64);
+
+// One step of the check for a runtime rule: met when any of probeKeys shows
+// a version the rule counts; when it is not, the framework installs names is
+// installed from installerPath (or from the installer the image carries).
+struct RuleStep {
+  std::vector<std::wstring> probeKeys;  // framework keys below HKEY_LOCAL_MACHINE
+  RuntimeFramework installs = RuntimeFramework::desktop;
+  std::wstring installerPath;  // path and query below the download base
+};
+
+// The steps for rule on x64 or x86 Windows, in order. The standard rule and
+// any "desktop+base" rule: the Desktop framework, then the base framework,
+// each probed by its own key alone (the standard rule's are the literals of
+// runtimeSteps). A "desktop" rule: the Desktop framework alone. A "base"
+// rule: the base framework, met by the base or the Desktop key, since the
+// Desktop runtime brings the base one along.
+std::vector<RuleStep> ruleSteps(const RuntimeRule& rule, bool x64);
+
+// The installer's path and query for framework, architecture and major:
+// for major 6 the historical literals ("/dotnet/desktop?arch=amd64"); for
+// any other the same with "&version=N" added ("/dotnet?arch=x86&version=10").
+std::wstring installerPathFor(RuntimeFramework framework, bool x64, unsigned long major);
+
+// The runtime vendor's page for installing major N by hand, named in the
+// failure message: ".../download/dotnet/N.0".
+std::wstring manualDownloadPage(unsigned long major);
 
 // The download base (scheme and host, optionally a port) followed by the
 // installer's path and query. A base given with a trailing slash does not

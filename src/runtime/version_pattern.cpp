@@ -15,4 +15,16 @@ bool matchesVersionPattern(const std::wstring& name) {
   return false;
 }
 
+bool countsForRule(const RuntimeRule& rule, const std::wstring& name) {
+  if (rule.isStandard()) return matchesVersionPattern(name);
+  std::string text;
+  for (wchar_t unit : name) {
+    if (unit <= 0 || unit > 0x7e) return false;
+    text += static_cast<char>(unit);
+  }
+  const std::optional<RuntimeVersion> version = parseRuntimeVersion(text);
+  if (!version || version->numbers.front() != rule.major) return false;
+  return !rule.lowest || compareRuntimeVersions(*version, *rule.lowest) >= 0;
+}
+
 }  // namespace tenvik
