@@ -23,9 +23,10 @@ function(tenvik_write_image_settings output runtime)
   file(CONFIGURE OUTPUT "${output}" CONTENT "runtime=${runtime}\nprogress-window=off\n" @ONLY)
 endfunction()
 
-# Reads a list of framework:arch=FILE entries (desktop or base; x64 or x86)
-# into out_lines, the resource script lines that embed each file as its
-# resource, and out_files, the files themselves.
+# Reads a list of framework:arch=FILE entries (desktop or base; x64 or x86;
+# a relative FILE is taken from the build directory) into out_lines, the
+# resource script lines that embed each file as its resource, and out_files,
+# the files themselves.
 function(tenvik_bundled_installer_resources entries out_lines out_files)
   set(ids_desktop_x64 201)
   set(ids_desktop_x86 202)
@@ -45,7 +46,7 @@ function(tenvik_bundled_installer_resources entries out_lines out_files)
       message(FATAL_ERROR "TENVIK_RUNTIME_INSTALLERS names ${CMAKE_MATCH_1}:${CMAKE_MATCH_2} twice")
     endif()
     list(APPEND seen ${kind})
-    get_filename_component(file "${file}" ABSOLUTE)
+    get_filename_component(file "${file}" ABSOLUTE BASE_DIR "${CMAKE_BINARY_DIR}")
     string(FIND "${file}" "\"" quote)
     if(NOT quote EQUAL -1)
       message(FATAL_ERROR "TENVIK_RUNTIME_INSTALLERS: the path ${file} holds a double quote")
