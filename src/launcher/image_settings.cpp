@@ -48,9 +48,4 @@ std::optional<ImageSettings> parseImageSettings(std::string_view text) {
   return settings;
 }
 
-std::string formatImageSettings(const ImageSettings& settings) {
-  return "runtime=" + formatRuntimeRule(settings.runtime) + "\n" +
-         "progress-window=" + (settings.progressWindow ? "on" : "off") + "\n";
-}
-
 }  // namespace tenvik

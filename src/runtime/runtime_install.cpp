@@ -37,8 +37,8 @@ bool acceptable(HANDLE heldFile, const std::wstring& path) {
 }
 
 bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
-  for (const std::wstring& key : step.probeKeys) {
-    if (isRuntimeInstalled(key, rule)) return true;
+  for (const wchar_t* key : step.probeKeys) {
+    if (key && isRuntimeInstalled(key, rule)) return true;
   }
   return false;
 }
@@ -49,7 +49,8 @@ bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool si
   if (const std::optional<std::string_view> bundled = bundledInstaller(step.installs, x64)) {
     installRuntimeFrom(*bundled, switches);
   } else {
-    installRuntime(installerAddress(settings::kDownloadBase, step.installerPath), switches);
+    installRuntime(installerAddress(settings::kDownloadBase, installerPathFor(step.installs, x64, rule.major)),
+                   switches);
   }
   // Only the registry tells: installers also end non-zero after a success
   // that merely asks for a restart.

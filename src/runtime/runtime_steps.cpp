@@ -15,41 +15,57 @@ std::array<RuntimeStep, 2> runtimeSteps(bool x64) {
 
 namespace {
 
+// Written by hand: std::to_wstring would bring the C runtime's whole wide
+// printf formatter into the program for one number.
+std::wstring decimal(unsigned long number) {
+  wchar_t digits[12];
+  wchar_t* const end = digits + 12;
+  wchar_t* first = end;
+  do {
+    *--first = static_cast<wchar_t>(L'0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  return std::wstring(first, end);
+}
+
 const wchar_t* frameworkKey(RuntimeFramework framework, bool x64) {
   if (framework == RuntimeFramework::desktop) return x64 ? runtime::kDesktopFrameworkX64 : runtime::kDesktopFrameworkX86;
   return x64 ? runtime::kBaseFrameworkX64 : runtime::kBaseFrameworkX86;
 }
 
-RuleStep stepFor(RuntimeFramework framework, bool x64, unsigned long major) {
+RuleStep stepFor(RuntimeFramework framework, bool x64) {
   RuleStep step;
-  step.probeKeys.push_back(frameworkKey(framework, x64));
   step.installs = framework;
-  step.installerPath = installerPathFor(framework, x64, major);
+  step.probeKeys[0] = frameworkKey(framework, x64);
   return step;
 }
 
 }  // namespace
 
-std::vector<RuleStep> ruleSteps(const RuntimeRule& rule, bool x64) {
+RuleSteps ruleSteps(const RuntimeRule& rule, bool x64) {
+  RuleSteps steps;
   if (rule.baseFallback) {
-    return {stepFor(RuntimeFramework::desktop, x64, rule.major), stepFor(RuntimeFramework::base, x64, rule.major)};
+    steps.steps = {stepFor(RuntimeFramework::desktop, x64), stepFor(RuntimeFramework::base, x64)};
+    steps.count = 2;
+    return steps;
   }
-  RuleStep step = stepFor(rule.framework, x64, rule.major);
-  if (rule.framework == RuntimeFramework::base) step.probeKeys.push_back(frameworkKey(RuntimeFramework::desktop, x64));
-  return {step};
+  steps.steps[0] = stepFor(rule.framework, x64);
+  if (rule.framework == RuntimeFramework::base) steps.steps[0].probeKeys[1] = frameworkKey(RuntimeFramework::desktop, x64);
+  steps.count = 1;
+  return steps;
 }
 
 std::wstring installerPathFor(RuntimeFramework framework, bool x64, unsigned long major) {
   const bool desktop = framework == RuntimeFramework::desktop;
   const std::array<RuntimeStep, 2> literals = runtimeSteps(x64);
   std::wstring path = literals[desktop ? 0 : 1].installerPath;
-  if (major != 6) path += L"&version=" + std::to_wstring(major);
+  if (major != 6) path += L"&version=" + decimal(major);
   return path;
 }
 
 std::wstring manualDownloadPage(unsigned long major) {
   if (major == 6) return runtime::kManualDownloadPage;
-  return L"https://dotnet.microsoft.com/download/dotnet/" + std::to_wstring(major) + L".0";
+  return L"https://dotnet.microsoft.com/download/dotnet/" + decimal(major) + L".0";
 }
 
 std::wstring installerAddress(const std::wstring& downloadBase, const std::wstring& installerPath) {

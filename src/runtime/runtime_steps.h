@@ -3,8 +3,8 @@
 // asked to run. Pure decisions; the Windows side lives in runtime_install.cpp.
 
 #include <array>
+#include <cstddef>
 #include <string>
-#include <vector>
 
 #include "runtime/runtime_rule.h"
 
@@ -19,22 +19,31 @@ struct RuntimeStep {
 // 64-bit (x64) or the 32-bit (x86) runtime.
 std::array<RuntimeStep, 2> runtimeSteps(bool x64);
 
-// One step of the check for a runtime rule: met when any of probeKeys shows
+// One step of the check for a runtime rule: met when one of probeKeys shows
 // a version the rule counts; when it is not, the framework installs names is
-// installed from installerPath (or from the installer the image carries).
+// installed (from installerPathFor, or from the installer the image carries).
+// Plain pointers to the literals of runtime_platform.h, no allocation: the
+// program is to stay small.
 struct RuleStep {
-  std::vector<std::wstring> probeKeys;  // framework keys below HKEY_LOCAL_MACHINE
   RuntimeFramework installs = RuntimeFramework::desktop;
-  std::wstring installerPath;  // path and query below the download base
+  std::array<const wchar_t*, 2> probeKeys = {};  // below HKEY_LOCAL_MACHINE; the second may be null
 };
 
-// The steps for rule on x64 or x86 Windows, in order. The standard rule and
-// any "desktop+base" rule: the Desktop framework, then the base framework,
-// each probed by its own key alone (the standard rule's are the literals of
+// At most two steps, the first count of steps, in order.
+struct RuleSteps {
+  std::array<RuleStep, 2> steps = {};
+  std::size_t count = 0;
+  const RuleStep* begin() const { return steps.data(); }
+  const RuleStep* end() const { return steps.data() + count; }
+};
+
+// The steps for rule on x64 or x86 Windows. The standard rule and any
+// "desktop+base" rule: the Desktop framework, then the base framework, each
+// probed by its own key alone (the standard rule's are the literals of
 // runtimeSteps). A "desktop" rule: the Desktop framework alone. A "base"
 // rule: the base framework, met by the base or the Desktop key, since the
 // Desktop runtime brings the base one along.
-std::vector<RuleStep> ruleSteps(const RuntimeRule& rule, bool x64);
+RuleSteps ruleSteps(const RuntimeRule& rule, bool x64);
 
 // The installer's path and query for framework, architecture and major:
 // for major 6 the historical literals ("/dotnet/desktop?arch=amd64"); for

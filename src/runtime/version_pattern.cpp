@@ -17,10 +17,10 @@ bool matchesVersionPattern(const std::wstring& name) {
 
 bool countsForRule(const RuntimeRule& rule, const std::wstring& name) {
   if (rule.isStandard()) return matchesVersionPattern(name);
-  std::string text;
-  for (wchar_t unit : name) {
-    if (unit <= 0 || unit > 0x7e) return false;
-    text += static_cast<char>(unit);
+  std::string text(name.size(), '\0');
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] <= 0 || name[i] > 0x7e) return false;
+    text[i] = static_cast<char>(name[i]);
   }
   const std::optional<RuntimeVersion> version = parseRuntimeVersion(text);
   if (!version || version->numbers.front() != rule.major) return false;

@@ -32,6 +32,14 @@ TEST(InstallerAddress, BasePlusPathAndQuery) {
   }
 }
 
+std::vector<std::wstring> probeKeys(const RuleStep& step) {
+  std::vector<std::wstring> keys;
+  for (const wchar_t* key : step.probeKeys) {
+    if (key) keys.push_back(key);
+  }
+  return keys;
+}
+
 TEST(RuleSteps, FollowTheRulesFrameworksInOrder) {
   using runtime::kBaseFrameworkX64;
   using runtime::kBaseFrameworkX86;
@@ -70,24 +78,25 @@ TEST(RuleSteps, FollowTheRulesFrameworksInOrder) {
     SCOPED_TRACE(std::string(c.rule) + (c.x64 ? " x64" : " x86"));
     const std::optional<RuntimeRule> rule = parseRuntimeRule(c.rule);
     ASSERT_TRUE(rule);
-    const std::vector<RuleStep> steps = ruleSteps(*rule, c.x64);
-    ASSERT_EQ(steps.size(), c.steps.size());
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-      EXPECT_EQ(steps[i].probeKeys, c.steps[i].probeKeys) << "step " << i;
-      EXPECT_EQ(steps[i].installs, c.steps[i].installs) << "step " << i;
-      EXPECT_EQ(steps[i].installerPath, c.steps[i].installerPath) << "step " << i;
+    const RuleSteps steps = ruleSteps(*rule, c.x64);
+    ASSERT_EQ(steps.count, c.steps.size());
+    for (std::size_t i = 0; i < steps.count; ++i) {
+      const RuleStep& step = steps.steps[i];
+      EXPECT_EQ(probeKeys(step), c.steps[i].probeKeys) << "step " << i;
+      EXPECT_EQ(step.installs, c.steps[i].installs) << "step " << i;
+      EXPECT_EQ(installerPathFor(step.installs, c.x64, rule->major), c.steps[i].installerPath) << "step " << i;
     }
   }
 }
 
 TEST(RuleSteps, TheStandardRuleKeepsTheLiteralSteps) {
   for (const bool x64 : {true, false}) {
-    const std::vector<RuleStep> steps = ruleSteps(RuntimeRule::standard(), x64);
+    const RuleSteps steps = ruleSteps(RuntimeRule::standard(), x64);
     const auto literals = runtimeSteps(x64);
-    ASSERT_EQ(steps.size(), literals.size());
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-      EXPECT_EQ(steps[i].probeKeys, std::vector<std::wstring>{literals[i].frameworkKey});
-      EXPECT_EQ(steps[i].installerPath, literals[i].installerPath);
+    ASSERT_EQ(steps.count, literals.size());
+    for (std::size_t i = 0; i < steps.count; ++i) {
+      EXPECT_EQ(probeKeys(steps.steps[i]), std::vector<std::wstring>{literals[i].frameworkKey});
+      EXPECT_EQ(installerPathFor(steps.steps[i].installs, x64, 6), literals[i].installerPath);
     }
   }
 }
