@@ -17,7 +17,7 @@ namespace {
 
 // Written by hand: std::to_wstring would bring the C runtime's whole wide
 // printf formatter into the program for one number.
-std::wstring decimal(unsigned long number) {
+void appendDecimal(std::wstring& text, unsigned long number) {
   wchar_t digits[12];
   wchar_t* const end = digits + 12;
   wchar_t* first = end;
@@ -25,7 +25,7 @@ std::wstring decimal(unsigned long number) {
     *--first = static_cast<wchar_t>(L'0' + number % 10);
     number /= 10;
   } while (number != 0);
-  return std::wstring(first, end);
+  text.append(first, end);
 }
 
 const wchar_t* frameworkKey(RuntimeFramework framework, bool x64) {
@@ -59,13 +59,19 @@ std::wstring installerPathFor(RuntimeFramework framework, bool x64, unsigned lon
   const bool desktop = framework == RuntimeFramework::desktop;
   const std::array<RuntimeStep, 2> literals = runtimeSteps(x64);
   std::wstring path = literals[desktop ? 0 : 1].installerPath;
-  if (major != 6) path += L"&version=" + decimal(major);
+  if (major != 6) {
+    path += L"&version=";
+    appendDecimal(path, major);
+  }
   return path;
 }
 
 std::wstring manualDownloadPage(unsigned long major) {
   if (major == 6) return runtime::kManualDownloadPage;
-  return L"https://dotnet.microsoft.com/download/dotnet/" + decimal(major) + L".0";
+  std::wstring page = L"https://dotnet.microsoft.com/download/dotnet/";
+  appendDecimal(page, major);
+  page += L".0";
+  return page;
 }
 
 std::wstring installerAddress(const std::wstring& downloadBase, const std::wstring& installerPath) {

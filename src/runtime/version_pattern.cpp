@@ -19,7 +19,7 @@ bool countsForRule(const RuntimeRule& rule, const std::wstring& name) {
   if (rule.isStandard()) return matchesVersionPattern(name);
   std::string text(name.size(), '\0');
   for (std::size_t i = 0; i < name.size(); ++i) {
-    if (name[i] <= 0 || name[i] > 0x7e) return false;
+    if (static_cast<unsigned long>(name[i]) > 0x7e) return false;  // not ASCII: no version
     text[i] = static_cast<char>(name[i]);
   }
   const std::optional<RuntimeVersion> version = parseRuntimeVersion(text);

@@ -10,9 +10,8 @@ std::optional<std::string_view> imageResource(const wchar_t* type, unsigned id) 
   HGLOBAL loaded = LoadResource(nullptr, found);
   if (loaded == nullptr) return std::nullopt;
   const DWORD size = SizeofResource(nullptr, found);
-  if (size == 0) return std::string_view();
   const void* data = LockResource(loaded);
-  if (data == nullptr) return std::nullopt;
+  if (data == nullptr && size != 0) return std::nullopt;
   return std::string_view(static_cast<const char*>(data), size);
 }
 
