@@ -1,5 +1,7 @@
 #include "launcher/image_settings.h"
 
+#include <utility>
+
 namespace tenvik {
 namespace {
 
@@ -32,9 +34,9 @@ std::optional<ImageSettings> parseImageSettings(std::string_view text) {
     const std::string_view key = line.substr(0, equals);
     const std::string_view value = line.substr(equals + 1);
     if (key == "runtime" && !sawRuntime) {
-      const std::optional<RuntimeRule> rule = parseRuntimeRule(value);
+      std::optional<RuntimeRule> rule = parseRuntimeRule(value);
       if (!rule) return std::nullopt;
-      settings.runtime = *rule;
+      settings.runtime = std::move(*rule);
       sawRuntime = true;
     } else if (key == "progress-window" && !sawProgressWindow) {
       const std::optional<bool> on = parseSwitch(value);
@@ -46,11 +48,6 @@ std::optional<ImageSettings> parseImageSettings(std::string_view text) {
     }
   }
   return settings;
-}
-
-std::string formatImageSettings(const ImageSettings& settings) {
-  return "runtime=" + formatRuntimeRule(settings.runtime) + "\n" +
-         "progress-window=" + (settings.progressWindow ? "on" : "off") + "\n";
 }
 
 }  // namespace tenvik

@@ -9,12 +9,14 @@
 #include "build_settings.h"
 #include "launcher/command_line.h"
 #include "launcher/run_locks.h"
+#include "launcher/settings_resource.h"
 #include "launcher/windows_environment.h"
 #include "package/extract_package.h"
 #include "package/payload_resource.h"
 #include "runtime/runtime_install.h"
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
+#include "runtime/runtime_steps.h"
 #include "system/file_system.h"
 #include "system/path.h"
 #include "system/protected_folder.h"
@@ -90,6 +92,14 @@ std::wstring unpackPayload(const std::wstring& workDirectory) {
 }  // namespace
 
 int runLaunchSequence(const std::wstring& commandLine) {
+  // Read once, before anything is touched: an image whose settings cannot be
+  // read does nothing at all rather than run on guessed ones.
+  const std::optional<ImageSettings> settings = readImageSettings();
+  if (!settings) return kExitHostNotStarted;
+  return runLaunchSequence(commandLine, *settings);
+}
+
+int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& settings) {
   restrictDllSearchToSystem();
   SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(kAppStartingCursor)));
 
@@ -101,11 +111,11 @@ int runLaunchSequence(const std::wstring& commandLine) {
   const MachineMutex ownRun = waitForOtherRuns();
   if (!ownRun.owned()) return kExitHostNotStarted;
 
-  const bool runtimeReady =
-      withRuntimeInstallLock([wow64, silent] { return wow64 ? ensureRuntimeX64(silent) : ensureRuntimeX86(silent); });
+  const bool runtimeReady = withRuntimeInstallLock(
+      [&settings, wow64, silent] { return ensureRuntimeForRule(settings.runtime, wow64, silent); });
   if (!runtimeReady) {
     if (!silent) {
-      const std::wstring message = prerequisiteFailureMessage(runtime::kManualDownloadPage);
+      const std::wstring message = prerequisiteFailureMessage(manualDownloadPage(settings.runtime.major));
       MessageBoxW(nullptr, message.c_str(), L"Error", MB_OK);
     }
     return kExitPrerequisiteFailed;

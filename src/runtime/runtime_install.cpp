@@ -5,6 +5,7 @@
 #include "build_settings.h"
 #include "download/download_deadline.h"
 #include "download/download_file.h"
+#include "runtime/bundled_installer.h"
 #include "runtime/installer_signature.h"
 #include "runtime/installer_run.h"
 #include "runtime/installer_signer.h"
@@ -35,20 +36,39 @@ bool acceptable(HANDLE heldFile, const std::wstring& path) {
   return isAcceptedInstaller(required, inspectSignature(heldFile, path));
 }
 
-bool ensureRuntimeFor(bool x64, bool silent) {
-  for (const RuntimeStep& step : runtimeSteps(x64)) {
-    if (ensureRuntime(step.frameworkKey, installerAddress(settings::kDownloadBase, step.installerPath), silent)) {
-      return true;
-    }
+bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
+  for (const wchar_t* key : step.probeKeys) {
+    if (key && isRuntimeInstalled(key, rule)) return true;
   }
   return false;
 }
 
+bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool silent) {
+  if (stepMet(step, rule)) return true;
+  const std::wstring switches = installerSwitches(silent);
+  if (const std::optional<std::string_view> bundled = bundledInstaller(step.installs, x64)) {
+    installRuntimeFrom(*bundled, switches);
+  } else {
+    installRuntime(installerAddress(settings::kDownloadBase, installerPathFor(step.installs, x64, rule.major)),
+                   switches);
+  }
+  // Only the registry tells: installers also end non-zero after a success
+  // that merely asks for a restart.
+  return stepMet(step, rule);
+}
+
 }  // namespace
 
-bool ensureRuntimeX64(bool silent) { return ensureRuntimeFor(true, silent); }
+bool ensureRuntimeX64(bool silent) { return ensureRuntimeForRule(RuntimeRule::standard(), true, silent); }
 
-bool ensureRuntimeX86(bool silent) { return ensureRuntimeFor(false, silent); }
+bool ensureRuntimeX86(bool silent) { return ensureRuntimeForRule(RuntimeRule::standard(), false, silent); }
+
+bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent) {
+  for (const RuleStep& step : ruleSteps(rule, x64)) {
+    if (ensureStep(step, rule, x64, silent)) return true;
+  }
+  return false;
+}
 
 bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent) {
   if (isRuntimeInstalled(frameworkKey)) return true;
@@ -60,7 +80,10 @@ bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& install
 
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments) {
   const std::string installer = downloadFile(installerUrl, limitMilliseconds(settings::kDownloadLimitSeconds));
+  installRuntimeFrom(installer, arguments);
+}
 
+void installRuntimeFrom(std::string_view installer, const std::wstring& arguments) {
   const std::wstring directory = temporaryDirectory();
   // Without a directory the file name alone would land in whatever the
   // current directory happens to be; better to install nothing.

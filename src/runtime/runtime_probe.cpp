@@ -9,6 +9,10 @@
 namespace tenvik {
 
 bool isRuntimeInstalled(const std::wstring& frameworkKey) {
+  return isRuntimeInstalled(frameworkKey, RuntimeRule::standard());
+}
+
+bool isRuntimeInstalled(const std::wstring& frameworkKey, const RuntimeRule& rule) {
   UniqueRegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, frameworkKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return false;
@@ -28,7 +32,7 @@ bool isRuntimeInstalled(const std::wstring& frameworkKey) {
     }
     // The last unit is only ever written with a terminator, so the name ends
     // inside the buffer.
-    if (matchesVersionPattern(std::wstring(name.data()))) return true;
+    if (countsForRule(rule, std::wstring(name.data()))) return true;
   }
   return false;
 }

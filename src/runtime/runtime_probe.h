@@ -3,11 +3,17 @@
 
 #include <string>
 
+#include "runtime/runtime_rule.h"
+
 namespace tenvik {
 
 // True when the framework key (below HKEY_LOCAL_MACHINE) exists and one of its
 // value names is a version 6 runtime.
 bool isRuntimeInstalled(const std::wstring& frameworkKey);
+
+// The same for rule: one of the value names counts for it (countsForRule).
+// For the standard rule this is the call above.
+bool isRuntimeInstalled(const std::wstring& frameworkKey, const RuntimeRule& rule);
 
 // One call of the string-value protocol on an open key: buffer may be null;
 // count is the buffer's capacity in units on entry and the value's length in

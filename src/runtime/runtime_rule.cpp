@@ -1,6 +1,7 @@
 #include "runtime/runtime_rule.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tenvik {
 namespace {
@@ -90,25 +91,13 @@ std::optional<RuntimeRule> parseRuntimeRule(std::string_view text) {
   }
 
   if (version.find('-') != std::string_view::npos) return std::nullopt;
-  const std::optional<RuntimeVersion> parsed = parseRuntimeVersion(version);
+  std::optional<RuntimeVersion> parsed = parseRuntimeVersion(version);
   if (!parsed || parsed->numbers.size() > 3) return std::nullopt;
   rule.major = parsed->numbers.front();
   if (rule.major == 0 || rule.major > kHighestMajor) return std::nullopt;
   if (parsed->numbers.size() == 2) return std::nullopt;  // "10.0" names no lowest patch
-  if (parsed->numbers.size() == 3) rule.lowest = parsed;
+  if (parsed->numbers.size() == 3) rule.lowest = std::move(parsed);
   return rule;
-}
-
-std::string formatRuntimeRule(const RuntimeRule& rule) {
-  std::string text = frameworkWord(rule.framework);
-  if (rule.baseFallback) text += "+base";
-  text += ':';
-  if (!rule.lowest) return text + std::to_string(rule.major);
-  for (std::size_t i = 0; i < rule.lowest->numbers.size(); ++i) {
-    if (i > 0) text += '.';
-    text += std::to_string(rule.lowest->numbers[i]);
-  }
-  return text;
 }
 
 const char* frameworkWord(RuntimeFramework framework) {

@@ -13,6 +13,67 @@ std::array<RuntimeStep, 2> runtimeSteps(bool x64) {
            {runtime::kBaseFrameworkX86, runtime::kBaseInstallerPathX86}}};
 }
 
+namespace {
+
+// Written by hand: std::to_wstring would bring the C runtime's whole wide
+// printf formatter into the program for one number.
+void appendDecimal(std::wstring& text, unsigned long number) {
+  wchar_t digits[12];
+  wchar_t* const end = digits + 12;
+  wchar_t* first = end;
+  do {
+    *--first = static_cast<wchar_t>(L'0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  text.append(first, end);
+}
+
+const wchar_t* frameworkKey(RuntimeFramework framework, bool x64) {
+  if (framework == RuntimeFramework::desktop) return x64 ? runtime::kDesktopFrameworkX64 : runtime::kDesktopFrameworkX86;
+  return x64 ? runtime::kBaseFrameworkX64 : runtime::kBaseFrameworkX86;
+}
+
+RuleStep stepFor(RuntimeFramework framework, bool x64) {
+  RuleStep step;
+  step.installs = framework;
+  step.probeKeys[0] = frameworkKey(framework, x64);
+  return step;
+}
+
+}  // namespace
+
+RuleSteps ruleSteps(const RuntimeRule& rule, bool x64) {
+  RuleSteps steps;
+  if (rule.baseFallback) {
+    steps.steps = {stepFor(RuntimeFramework::desktop, x64), stepFor(RuntimeFramework::base, x64)};
+    steps.count = 2;
+    return steps;
+  }
+  steps.steps[0] = stepFor(rule.framework, x64);
+  if (rule.framework == RuntimeFramework::base) steps.steps[0].probeKeys[1] = frameworkKey(RuntimeFramework::desktop, x64);
+  steps.count = 1;
+  return steps;
+}
+
+std::wstring installerPathFor(RuntimeFramework framework, bool x64, unsigned long major) {
+  const bool desktop = framework == RuntimeFramework::desktop;
+  const std::array<RuntimeStep, 2> literals = runtimeSteps(x64);
+  std::wstring path = literals[desktop ? 0 : 1].installerPath;
+  if (major != 6) {
+    path += L"&version=";
+    appendDecimal(path, major);
+  }
+  return path;
+}
+
+std::wstring manualDownloadPage(unsigned long major) {
+  if (major == 6) return runtime::kManualDownloadPage;
+  std::wstring page = L"https://dotnet.microsoft.com/download/dotnet/";
+  appendDecimal(page, major);
+  page += L".0";
+  return page;
+}
+
 std::wstring installerAddress(const std::wstring& downloadBase, const std::wstring& installerPath) {
   if (!downloadBase.empty() && downloadBase.back() == L'/' && !installerPath.empty() &&
       installerPath.front() == L'/') {

@@ -15,4 +15,16 @@ bool matchesVersionPattern(const std::wstring& name) {
   return false;
 }
 
+bool countsForRule(const RuntimeRule& rule, const std::wstring& name) {
+  if (rule.isStandard()) return matchesVersionPattern(name);
+  std::string text(name.size(), '\0');
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (static_cast<unsigned long>(name[i]) > 0x7e) return false;  // not ASCII: no version
+    text[i] = static_cast<char>(name[i]);
+  }
+  const std::optional<RuntimeVersion> version = parseRuntimeVersion(text);
+  if (!version || version->numbers.front() != rule.major) return false;
+  return !rule.lowest || compareRuntimeVersions(*version, *rule.lowest) >= 0;
+}
+
 }  // namespace tenvik

@@ -20,7 +20,7 @@ UniqueFileHandle openForWriting(const std::wstring& path) {
 // address space is fragmented, so large contents go out in pieces.
 constexpr DWORD kWriteChunk = 8 * 1024 * 1024;
 
-bool writeAll(HANDLE file, const std::string& content) {
+bool writeAll(HANDLE file, std::string_view content) {
   size_t offset = 0;
   while (offset < content.size()) {
     const DWORD piece = static_cast<DWORD>(std::min<size_t>(content.size() - offset, kWriteChunk));
@@ -135,7 +135,7 @@ TreeRemoval removeTree(const std::wstring& path) {
 
 }  // namespace
 
-bool writeFile(const std::wstring& path, const std::string& content) {
+bool writeFile(const std::wstring& path, std::string_view content) {
   UniqueFileHandle file = openForWriting(path);
   if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
     createDirectories(parentPath(path));

@@ -4,6 +4,7 @@
 // or shows anything; each reports by its result alone.
 
 #include <string>
+#include <string_view>
 
 namespace tenvik {
 
@@ -12,7 +13,7 @@ namespace tenvik {
 // The file is opened with share mode 0, so it fails while another process has
 // it open. True only when every byte was written; a failed write leaves the
 // file as far as it got.
-bool writeFile(const std::wstring& path, const std::string& content);
+bool writeFile(const std::wstring& path, std::string_view content);
 
 // Creates path together with its missing ancestors. True only when this call
 // created path itself: false for the empty path, for a directory that already

@@ -60,5 +60,49 @@ TEST(VersionPattern, MatchesAtALineStartSixAndOneMoreUnit) {
   });
 }
 
+TEST(RuleVersions, CountTheRulesMajorAtOrAboveItsLowest) {
+  struct Case {
+    const char* rule;
+    std::wstring name;
+    bool counts;
+  };
+  const Case cases[] = {
+      // The standard rule keeps the historical pattern, corners included.
+      {"desktop+base:6", L"6.0.25", true},
+      {"desktop+base:6", L"60.1", true},
+      {"desktop+base:6", L"6", false},
+      {"desktop+base:6", L"16.0.1", false},
+      // Any other rule reads the name as a version of its major.
+      {"desktop:10", L"10.0.3", true},
+      {"desktop:10", L"10.0.0-rc.1.25451.107", true},
+      {"desktop:10", L"10", true},
+      {"desktop:10", L"6.0.25", false},
+      {"desktop:10", L"100.0.1", false},
+      {"desktop:10", L"1.0.10", false},
+      {"desktop:10", L"10.0.x", false},
+      {"desktop:10", L"v10.0.1", false},
+      {"desktop:10", L" 10.0.1", false},
+      {"desktop:10", L"", false},
+      {"desktop:10", L"10.0.3\u00e9", false},
+      {"desktop:6", L"60.1", false},
+      {"desktop:6", L"6.0.36", true},
+      {"base:8", L"8.0.11", true},
+      // A lowest version is compared number by number.
+      {"desktop:10.0.9", L"10.0.9", true},
+      {"desktop:10.0.9", L"10.0.10", true},
+      {"desktop:10.0.9", L"10.1.0", true},
+      {"desktop:10.0.9", L"10.0.8", false},
+      {"desktop:10.0.9", L"10.0.9-rc.1", false},
+      {"desktop:10.0.9", L"11.0.0", false},
+      {"desktop+base:6.0.30", L"6.0.25", false},
+      {"desktop+base:6.0.30", L"6.0.36", true},
+  };
+  for (const Case& c : cases) {
+    const std::optional<RuntimeRule> rule = parseRuntimeRule(c.rule);
+    ASSERT_TRUE(rule) << c.rule;
+    EXPECT_EQ(countsForRule(*rule, c.name), c.counts) << c.rule << " / " << std::string(c.name.begin(), c.name.end());
+  }
+}
+
 }  // namespace
 }  // namespace tenvik

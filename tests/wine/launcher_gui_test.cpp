@@ -192,5 +192,29 @@ TEST_F(LauncherGui, InvisibleWindowStationMakesTheRunSilent) {
   EXPECT_EQ(loggedRequests().size(), 2u);
 }
 
+// An image whose rule asks for another major names that major's page.
+TEST_F(LauncherGui, TheErrorBoxNamesThePageOfTheRulesMajor) {
+  setDataResource(exe_, 103, "runtime=desktop:10\n");
+  RunningProgram program = start(exe_, L"");
+  ASSERT_TRUE(program.process);
+  const HWND box = waitForErrorBox(program, 240000);
+  ASSERT_NE(box, nullptr) << "no error box appeared";
+  std::vector<std::wstring> texts;
+  HWND okButton = nullptr;
+  for (HWND child : childrenOf(box)) {
+    if (classOf(child) == L"Button") okButton = child;
+    if (classOf(child) == L"Static" && !textOf(child).empty()) texts.push_back(textOf(child));
+  }
+  EXPECT_EQ(texts, std::vector<std::wstring>{
+                       L"Setup of prerequisite NET Framework failed.\nPlease visit "
+                       L"https://dotnet.microsoft.com/download/dotnet/10.0 for manual setup."});
+  ASSERT_NE(okButton, nullptr);
+  pressOk(box, okButton, program);
+  EXPECT_EQ(waitForExit(program), 1u);
+  std::vector<std::string> targets;
+  for (const auto& request : loggedRequests()) targets.push_back(request.target);
+  EXPECT_EQ(targets, std::vector<std::string>{"/dotnet/desktop?arch=amd64&version=10"});
+}
+
 }  // namespace
 }  // namespace tenvik::test

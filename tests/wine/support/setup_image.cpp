@@ -19,15 +19,17 @@ BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
   return TRUE;
 }
 
-std::vector<WORD> payloadLanguages(const std::wstring& exe) {
+std::vector<WORD> resourceLanguages(const std::wstring& exe, const wchar_t* type, WORD id) {
   UniqueModule image(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   std::vector<WORD> languages;
   if (image) {
-    EnumResourceLanguagesW(image.get(), RT_BITMAP, MAKEINTRESOURCEW(kPayloadId), collectLanguage,
+    EnumResourceLanguagesW(image.get(), type, MAKEINTRESOURCEW(id), collectLanguage,
                            reinterpret_cast<LONG_PTR>(&languages));
   }
   return languages;
 }
+
+std::vector<WORD> payloadLanguages(const std::wstring& exe) { return resourceLanguages(exe, RT_BITMAP, kPayloadId); }
 
 }  // namespace
 
@@ -80,6 +82,16 @@ std::wstring setupWithResource(const std::wstring& dir, const std::string* resou
   }
   if (!EndUpdateResourceW(update, FALSE)) throw std::runtime_error("EndUpdateResourceW failed");
   return exe;
+}
+
+void setDataResource(const std::wstring& exe, unsigned id, const std::string& bytes) {
+  const std::vector<WORD> languages = resourceLanguages(exe, RT_RCDATA, static_cast<WORD>(id));
+  HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+  if (!update) throw std::runtime_error("BeginUpdateResourceW failed");
+  const WORD language = languages.empty() ? MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL) : languages.front();
+  UpdateResourceW(update, RT_RCDATA, MAKEINTRESOURCEW(id), language, const_cast<char*>(bytes.data()),
+                  static_cast<DWORD>(bytes.size()));
+  if (!EndUpdateResourceW(update, FALSE)) throw std::runtime_error("EndUpdateResourceW failed");
 }
 
 std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries,

@@ -28,4 +28,10 @@ std::wstring setupWithResource(const std::wstring& dir, const std::string* resou
 std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries,
                               const std::wstring& original = L"");
 
+// Sets resource id of type RT_RCDATA in the program exe to bytes, in place:
+// replaced in its own language when exe has it, added otherwise. Used for
+// the settings resource (103) and bundled installers (201 to 204). Throws
+// when the image cannot be updated.
+void setDataResource(const std::wstring& exe, unsigned id, const std::string& bytes);
+
 }  // namespace tenvik::test

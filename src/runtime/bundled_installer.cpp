@@ -1,0 +1,14 @@
+#include "runtime/bundled_installer.h"
+
+#include <windows.h>
+
+#include "launcher/image_settings.h"
+#include "system/image_resource.h"
+
+namespace tenvik {
+
+std::optional<std::string_view> bundledInstaller(RuntimeFramework framework, bool x64) {
+  return imageResource(RT_RCDATA, bundledInstallerId(framework, x64));
+}
+
+}  // namespace tenvik
