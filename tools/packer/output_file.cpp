@@ -4,22 +4,25 @@
 #include <system_error>
 
 #include "pack_error.h"
+#include "platform_path.h"
 
 namespace fs = std::filesystem;
 
 namespace tenvik::packer {
 
-std::string readInputFile(const fs::path& path) {
+std::string readInputFile(const fs::path& given) {
+  const fs::path path = systemPath(given);
   std::error_code error;
-  if (fs::is_directory(path, error)) throw PackError("Cannot read \"" + path.u8string() + "\": it is a folder");
+  if (fs::is_directory(path, error)) throw PackError("Cannot read \"" + displayPath(path) + "\": it is a folder");
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw PackError("Cannot open \"" + path.u8string() + "\"");
+  if (!in) throw PackError("Cannot open \"" + displayPath(path) + "\"");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw PackError("Cannot read \"" + path.u8string() + "\"");
+  if (in.bad()) throw PackError("Cannot read \"" + displayPath(path) + "\"");
   return bytes;
 }
 
-void writeOutput(const fs::path& path, const std::string& bytes) {
+void writeOutput(const fs::path& given, const std::string& bytes) {
+  const fs::path path = systemPath(given);
   fs::path partial = path;
   partial += ".partial";
   {
@@ -29,7 +32,7 @@ void writeOutput(const fs::path& path, const std::string& bytes) {
     if (!out) {
       std::error_code ignored;
       fs::remove(partial, ignored);
-      throw PackError("Cannot write \"" + partial.u8string() + "\"");
+      throw PackError("Cannot write \"" + displayPath(partial) + "\"");
     }
   }
   std::error_code error;
@@ -37,7 +40,7 @@ void writeOutput(const fs::path& path, const std::string& bytes) {
   if (error) {
     std::error_code ignored;
     fs::remove(partial, ignored);
-    throw PackError("Cannot create \"" + path.u8string() + "\": " + error.message());
+    throw PackError("Cannot create \"" + displayPath(path) + "\": " + error.message());
   }
 }
 
