@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The Windows release tool and the release archives, tested where they run:
+#   1. the packer's test tables built for 64-bit Windows and run under 64-bit
+#      Wine (build/win64-tools, with a Wine prefix of its own);
+#   2. scripts/release.sh twice: the archives come out byte for byte the same;
+#   3. both archives unpacked; each packer stamps its stub with one folder
+#      (non-ASCII names, a path over 300 characters, a read-only and a hidden
+#      file), tenvik-pack.exe given drive-letter paths with backslashes, and
+#      the two Setup.exe files, their `list --json` and what `extract` gives
+#      back are compared byte for byte.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools=build/win64-tools
+work=build/release/check
+jobs=2
+fail() { echo "check-windows-tools: $*" >&2; exit 1; }
+
+export WINEPREFIX="$PWD/$tools/wineprefix" WINEDEBUG=-all
+wine64=/usr/lib/wine/wine64
+[ -x "$wine64" ] || wine64=$(command -v wine64) || fail "no 64-bit Wine"
+cleanup() { sh tests/harness/wine-prefix.sh down "$WINEPREFIX" >/dev/null 2>&1 || true; }
+trap cleanup EXIT
+
+echo "-- the packer's test tables, Windows x64 build under 64-bit Wine"
+cmake -S tools -B "$tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" -DTENVIK_TOOLS_TESTS=ON >/dev/null
+cmake --build "$tools" -j"$jobs" >/dev/null
+sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
+ctest --test-dir "$tools" --output-on-failure
+
+echo "-- release archives, made twice"
+bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
+cp build/release/dist/SHA256SUMS "$PWD/build/release/SHA256SUMS.first"
+bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
+for archive in zip tar.gz; do
+  a=$(grep "\.$archive\$" build/release/SHA256SUMS.first)
+  b=$(grep "\.$archive\$" build/release/dist/SHA256SUMS)
+  [ "$a" = "$b" ] || fail "the .$archive archive differs between two runs"
+done
+(cd build/release/dist && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+
+echo "-- the archives unpacked, and their packers stamping their stubs"
+rm -rf "$work"
+mkdir -p "$work/win" "$work/linux" "$work/from-win" "$work/from-linux"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+  build/release/dist/tenvik-setup-*-win-x64.zip "$work/unpacked"
+tar -xzf build/release/dist/tenvik-setup-*-linux-x64.tar.gz -C "$work/unpacked"
+winpack=$(echo "$work"/unpacked/tenvik-setup-*-win-x64)
+linuxpack=$(echo "$work"/unpacked/tenvik-setup-*-linux-x64)
+for f in "$winpack/tenvik-pack.exe" "$winpack/Setup.exe" "$linuxpack/tenvik-pack" "$linuxpack/Setup.exe" \
+         "$winpack/README.md" "$winpack/LICENSES/zlib.txt" "$linuxpack/THIRD-PARTY-NOTICES.txt"; do
+  [ -f "$f" ] || fail "the archives lack ${f#$work/unpacked/}"
+done
+[ -x "$linuxpack/tenvik-pack" ] || fail "tenvik-pack in the tar archive is not executable"
+if x86_64-w64-mingw32-objdump -p "$winpack/tenvik-pack.exe" | grep 'DLL Name' |
+   grep -viE 'kernel32|msvcrt|user32|advapi32|shell32|ole32'; then
+  fail "tenvik-pack.exe imports a DLL that Windows does not bring"
+fi
+
+# One folder with what Windows makes hard.
+app=$work/app
+deep=$app
+for i in 1 2 3 4 5 6; do deep="$deep/level-$i-of-a-folder-tree-that-goes-on-and-on-and-on"; done
+mkdir -p "$deep" "$app/Ünïcødé-ñame" "$app/日本語"
+printf 'main' >"$app/App.dll"
+printf 'deep file' >"$deep/Deep.dll"
+printf 'caf\xc3\xa9' >"$app/Ünïcødé-ñame/café ☕.txt"
+printf 'ja' >"$app/日本語/ファイル.json"
+printf 'read-only' >"$app/readonly.txt"
+chmod 444 "$app/readonly.txt"
+printf 'hidden' >"$app/.hidden"
+absolute=$PWD/$deep/Deep.dll
+[ ${#absolute} -gt 300 ] || fail "the deep path has only ${#absolute} characters"
+winapp="Z:$(echo "$PWD/$app" | tr / '\\')"
+
+(cd "$work/linux" && "$PWD/../unpacked/${linuxpack##*/}/tenvik-pack" pack --stub "../unpacked/${linuxpack##*/}/Setup.exe" \
+   --entry App.dll --output Setup.exe ../app >/dev/null 2>&1) || fail "the Linux packer cannot stamp its stub"
+(cd "$work/win" && "$wine64" "../unpacked/${winpack##*/}/tenvik-pack.exe" pack \
+   --stub "../unpacked/${winpack##*/}/Setup.exe" --entry App.dll --output Setup.exe "$winapp" >/dev/null 2>&1) ||
+  fail "tenvik-pack.exe cannot stamp its stub"
+cmp "$work/linux/Setup.exe" "$work/win/Setup.exe" || fail "the two packers stamped different Setup.exe files"
+(cd "$work/linux" && "../unpacked/${linuxpack##*/}/tenvik-pack" list --json Setup.exe >list.json)
+(cd "$work/win" && "$wine64" "../unpacked/${winpack##*/}/tenvik-pack.exe" list --json Setup.exe >list.json)
+cmp "$work/linux/list.json" "$work/win/list.json" || fail "list --json differs between the two builds"
+grep -q '"intact":true' "$work/win/list.json" || fail "the stamped payload is not intact"
+grep -q 'Ünïcødé-ñame/café ☕.txt' "$work/win/list.json" || fail "list --json lost a non-ASCII name"
+
+winout="Z:$(echo "$PWD/$work/from-win" | tr / '\\')"
+(cd "$work/win" && "$wine64" "../unpacked/${winpack##*/}/tenvik-pack.exe" extract Setup.exe "$winout" >/dev/null) ||
+  fail "tenvik-pack.exe cannot extract its Setup.exe"
+"$linuxpack/tenvik-pack" extract "$work/win/Setup.exe" "$work/from-linux" >/dev/null ||
+  fail "tenvik-pack cannot extract the Setup.exe of tenvik-pack.exe"
+diff -r "$app" "$work/from-win" >/dev/null || fail "extract under Wine did not give the folder back"
+diff -r "$app" "$work/from-linux" >/dev/null || fail "extract on Linux did not give the folder back"
+chmod -R u+w "$work"
+echo "check-windows-tools: tenvik-pack.exe under Wine gives the Linux build's results byte for byte"
