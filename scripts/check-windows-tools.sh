@@ -71,7 +71,8 @@ chmod 444 "$app/readonly.txt"
 printf 'hidden' >"$app/.hidden"
 absolute=$PWD/$deep/Deep.dll
 [ ${#absolute} -gt 300 ] || fail "the deep path has only ${#absolute} characters"
-winapp="Z:$(echo "$PWD/$app" | tr / '\\')"
+# As typed on Windows: a drive letter, backslashes, a trailing one too.
+winapp="Z:$(echo "$PWD/$app/" | tr / '\\')"
 
 (cd "$work/linux" && "$PWD/../unpacked/${linuxpack##*/}/tenvik-pack" pack --stub "../unpacked/${linuxpack##*/}/Setup.exe" \
    --entry App.dll --output Setup.exe ../app >/dev/null 2>&1) || fail "the Linux packer cannot stamp its stub"

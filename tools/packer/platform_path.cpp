@@ -36,7 +36,11 @@ fs::path systemPath(const fs::path& path) {
   fs::path absolute = fs::absolute(path, error);
   if (error) return path;
   absolute.make_preferred();
-  return fs::path(withLongPathPrefix(absolute.lexically_normal().wstring()));
+  std::wstring full = absolute.lexically_normal().wstring();
+  // "C:\publish\" as typed: the \\?\ form takes no doubled separators
+  // when a name is joined on.
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return fs::path(withLongPathPrefix(full));
 #else
   return path;
 #endif
@@ -84,7 +88,9 @@ class FindHandle {
 
 void listDirectory(const fs::path& directory, const fs::path& relative, std::vector<FolderItem>& items) {
   WIN32_FIND_DATAW found;
-  const std::wstring pattern = directory.wstring() + L"\\*";
+  std::wstring pattern = directory.wstring();
+  if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+  pattern += L'*';
   FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                    FIND_FIRST_EX_LARGE_FETCH));
   if (find.get() == INVALID_HANDLE_VALUE) throwWalkError(directory, GetLastError());
