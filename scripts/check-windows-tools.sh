@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows release tool and the release archives, tested where they run:
-#   1. the packer's test tables built for 64-bit Windows and run under 64-bit
+#   1. scripts/release.sh twice: the archives come out byte for byte the same;
+#   2. the packer's test tables built for 64-bit Windows and run under 64-bit
 #      Wine (build/win64-tools, with a Wine prefix of its own);
-#   2. scripts/release.sh twice: the archives come out byte for byte the same;
 #   3. both archives unpacked; each packer stamps its stub with one folder
 #      (non-ASCII names, a path over 300 characters, a read-only and a hidden
 #      file), tenvik-pack.exe given drive-letter paths with backslashes, and
@@ -21,17 +21,18 @@ wine64=/usr/lib/wine/wine64
 cleanup() { sh tests/harness/wine-prefix.sh down "$WINEPREFIX" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
+echo "-- release archives, made twice"
+bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
+cp build/release/dist/SHA256SUMS "$PWD/build/release/SHA256SUMS.first"
+bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
+
 echo "-- the packer's test tables, Windows x64 build under 64-bit Wine"
 cmake -S tools -B "$tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" -DTENVIK_TOOLS_TESTS=ON >/dev/null
 cmake --build "$tools" -j"$jobs" >/dev/null
 sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
-ctest --test-dir "$tools" --output-on-failure
-
-echo "-- release archives, made twice"
-bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
-cp build/release/dist/SHA256SUMS "$PWD/build/release/SHA256SUMS.first"
-bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
+# The release's stub, for the table that restamps a built Setup.exe.
+TENVIK_SETUP_EXE="$PWD/build/release/stub/Setup.exe" ctest --test-dir "$tools" --output-on-failure
 for archive in zip tar.gz; do
   a=$(grep "\.$archive\$" build/release/SHA256SUMS.first)
   b=$(grep "\.$archive\$" build/release/dist/SHA256SUMS)
