@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows release tool and the release archives, tested where they run:
-#   1. scripts/release.sh twice: the archives come out byte for byte the same;
+#   1. scripts/release.sh twice, in two build trees of its own: the archives
+#      come out byte for byte the same;
 #   2. the packer's test tables built for 64-bit Windows and run under 64-bit
 #      Wine (build/win64-tools, with a Wine prefix of its own);
 #   3. both archives unpacked; each packer stamps its stub with one folder
@@ -21,10 +22,18 @@ wine64=/usr/lib/wine/wine64
 cleanup() { sh tests/harness/wine-prefix.sh down "$WINEPREFIX" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
-echo "-- release archives, made twice"
+echo "-- release archives, made twice in two build trees"
 bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
-cp build/release/dist/SHA256SUMS "$PWD/build/release/SHA256SUMS.first"
-bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
+rm -rf build/release-again
+TENVIK_RELEASE_DIR=build/release-again bash scripts/release.sh >/dev/null 2>&1 ||
+  fail "scripts/release.sh failed in a second tree"
+for archive in zip tar.gz; do
+  a=$(grep "\.$archive\$" build/release/dist/SHA256SUMS)
+  b=$(grep "\.$archive\$" build/release-again/dist/SHA256SUMS)
+  [ "$a" = "$b" ] || fail "the .$archive archive differs between two builds"
+done
+(cd build/release/dist && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+rm -rf build/release-again
 
 echo "-- the packer's test tables, Windows x64 build under 64-bit Wine"
 cmake -S tools -B "$tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -33,12 +42,6 @@ cmake --build "$tools" -j"$jobs" >/dev/null
 sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
 # The release's stub, for the table that restamps a built Setup.exe.
 TENVIK_SETUP_EXE="$PWD/build/release/stub/Setup.exe" ctest --test-dir "$tools" --output-on-failure
-for archive in zip tar.gz; do
-  a=$(grep "\.$archive\$" build/release/SHA256SUMS.first)
-  b=$(grep "\.$archive\$" build/release/dist/SHA256SUMS)
-  [ "$a" = "$b" ] || fail "the .$archive archive differs between two runs"
-done
-(cd build/release/dist && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
 
 echo "-- the archives unpacked, and their packers stamping their stubs"
 rm -rf "$work"

@@ -9,10 +9,11 @@
 # Arguments are CMake settings for the stub, e.g.
 #   scripts/release.sh -DTENVIK_DOWNLOAD_BASE=https://downloads.example.com
 # Build trees: build/release/stub (the stub, the Linux packer, the .deb) and
-# build/release/win64 (tenvik-pack.exe).
+# build/release/win64 (tenvik-pack.exe); TENVIK_RELEASE_DIR puts them, and
+# dist/, somewhere else instead of build/release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-release=build/release
+release=${TENVIK_RELEASE_DIR:-build/release}
 dist=$release/dist
 jobs=2
 fail() { echo "release: $*" >&2; exit 1; }
@@ -24,9 +25,11 @@ epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 3155328
 [ "$epoch" -ge 315532800 ] || epoch=315532800
 export SOURCE_DATE_EPOCH=$epoch
 
+# The stub carries no link time, so that it too comes out the same each time.
 echo "-- the stub Setup.exe, the Linux packer and the .deb"
 cmake -S . -B "$release/stub" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DTENVIK_TESTS=OFF "$@" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DTENVIK_TESTS=OFF \
+  -DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp "$@" >/dev/null
 cmake --build "$release/stub" -j"$jobs" >/dev/null
 (cd "$release/stub" && cpack >/dev/null)
 
