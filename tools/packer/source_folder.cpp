@@ -41,7 +41,7 @@ fs::path linkTarget(const fs::path& link, const fs::path& canonicalFolder, const
   // it leads cannot be checked: it is not packed.
   (void)link;
   (void)canonicalFolder;
-  throw PackError("The link " + quoted(name) + " is a link or junction; such links are not followed on Windows");
+  throw PackError("The name " + quoted(name) + " is a link or junction, which is not followed on Windows");
 #endif
   std::error_code error;
   const fs::path target = fs::canonical(link, error);
