@@ -90,6 +90,21 @@ cmp "$work/linux/list.json" "$work/win/list.json" || fail "list --json differs b
 grep -q '"intact":true' "$work/win/list.json" || fail "the stamped payload is not intact"
 grep -q 'Ünïcødé-ñame/café ☕.txt' "$work/win/list.json" || fail "list --json lost a non-ASCII name"
 
+# The same help text and the same exit codes for the same mistakes.
+same_answer() {
+  local linux_code=0 win_code=0
+  (cd "$work/linux" && "../unpacked/${linuxpack##*/}/tenvik-pack" "$@" >out.txt 2>err.txt) || linux_code=$?
+  (cd "$work/win" && "$wine64" "../unpacked/${winpack##*/}/tenvik-pack.exe" "$@" >out.txt 2>err.txt) || win_code=$?
+  [ "$linux_code" = "$win_code" ] || fail "tenvik-pack $*: exit code $win_code on Windows, $linux_code on Linux"
+  cmp -s "$work/linux/out.txt" "$work/win/out.txt" || fail "tenvik-pack $*: other output on Windows"
+  cmp -s "$work/linux/err.txt" "$work/win/err.txt" || fail "tenvik-pack $*: other messages on Windows"
+}
+same_answer --help
+same_answer list --json
+same_answer list no-such-file.exe
+same_answer pack --entry App.dll --output x.bmp --entry App.dll ../app
+same_answer list ../app/App.dll
+
 winout="Z:$(echo "$PWD/$work/from-win" | tr / '\\')"
 (cd "$work/win" && "$wine64" "../unpacked/${winpack##*/}/tenvik-pack.exe" extract Setup.exe "$winout" >/dev/null) ||
   fail "tenvik-pack.exe cannot extract its Setup.exe"

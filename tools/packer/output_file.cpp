@@ -10,14 +10,15 @@ namespace fs = std::filesystem;
 
 namespace tenvik::packer {
 
+// Messages name the path as it was given, not its long form.
 std::string readInputFile(const fs::path& given) {
   const fs::path path = systemPath(given);
   std::error_code error;
-  if (fs::is_directory(path, error)) throw PackError("Cannot read \"" + displayPath(path) + "\": it is a folder");
+  if (fs::is_directory(path, error)) throw PackError("Cannot read \"" + given.u8string() + "\": it is a folder");
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw PackError("Cannot open \"" + displayPath(path) + "\"");
+  if (!in) throw PackError("Cannot open \"" + given.u8string() + "\"");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw PackError("Cannot read \"" + displayPath(path) + "\"");
+  if (in.bad()) throw PackError("Cannot read \"" + given.u8string() + "\"");
   return bytes;
 }
 
@@ -32,7 +33,7 @@ void writeOutput(const fs::path& given, const std::string& bytes) {
     if (!out) {
       std::error_code ignored;
       fs::remove(partial, ignored);
-      throw PackError("Cannot write \"" + displayPath(partial) + "\"");
+      throw PackError("Cannot write \"" + given.u8string() + ".partial" + "\"");
     }
   }
   std::error_code error;
@@ -40,7 +41,7 @@ void writeOutput(const fs::path& given, const std::string& bytes) {
   if (error) {
     std::error_code ignored;
     fs::remove(partial, ignored);
-    throw PackError("Cannot create \"" + displayPath(path) + "\": " + error.message());
+    throw PackError("Cannot create \"" + given.u8string() + "\": " + error.message());
   }
 }
 
