@@ -8,7 +8,8 @@
 #      (non-ASCII names, a path over 300 characters, a read-only and a hidden
 #      file), tenvik-pack.exe given drive-letter paths with backslashes, and
 #      the two Setup.exe files, their `list --json` and what `extract` gives
-#      back are compared byte for byte.
+#      back are compared byte for byte, as are help text, messages and exit
+#      codes; a message on a Wine console (code page 437) must still read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools=build/win64-tools
@@ -104,6 +105,17 @@ same_answer list --json
 same_answer list no-such-file.exe
 same_answer pack --entry App.dll --output x.bmp --entry App.dll ../app
 same_answer list ../app/App.dll
+
+# On a terminal Wine gives the program a console in code page 437, where
+# UTF-8 bytes would show as other characters: the message must still read.
+if command -v script >/dev/null; then
+  shown=$(cd "$work/win" && LANG=C.UTF-8 script -qec \
+    "$wine64 ../unpacked/${winpack##*/}/tenvik-pack.exe list Ünïcødé-☕.exe" /dev/null 2>&1 || true)
+  case "$shown" in
+    *'Cannot open "Ünïcødé-☕.exe"'*) ;;
+    *) fail "a message on a console that is not UTF-8 does not read: $shown" ;;
+  esac
+fi
 
 winout="Z:$(echo "$PWD/$work/from-win" | tr / '\\')"
 (cd "$work/win" && "$wine64" "../unpacked/${winpack##*/}/tenvik-pack.exe" extract Setup.exe "$winout" >/dev/null) ||
