@@ -61,6 +61,8 @@ if x86_64-w64-mingw32-objdump -p "$winpack/tenvik-pack.exe" | grep 'DLL Name' |
    grep -viE 'kernel32|msvcrt|user32|advapi32|shell32|ole32'; then
   fail "tenvik-pack.exe imports a DLL that Windows does not bring"
 fi
+grep -aq '<longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">true</longPathAware>' \
+  "$winpack/tenvik-pack.exe" || fail "tenvik-pack.exe carries no long-path-aware manifest"
 
 # One folder with what Windows makes hard.
 app=$work/app
