@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tenvik Setup needs on a Debian 12 machine:
-# the i686 mingw-w64 cross toolchain with zlib, Wine (32-bit and 64-bit halves),
+# the i686 mingw-w64 cross toolchain with zlib, the x86_64 one for the Windows
+# release tool, Wine (32-bit and 64-bit halves),
 # Xvfb, GoogleTest sources, the native build tools, clang with libFuzzer,
 # osslsigncode and openssl for signing, OpenSSL's headers and nlohmann-json for
 # the packer, gnuplot for the benchmark's chart. Safe to run again: a
@@ -10,6 +11,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ python3 xvfb xauth googletest zlib1g-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 libwine:i386
   clang libclang-rt-dev osslsigncode openssl libssl-dev nlohmann-json3-dev gnuplot-nox
 )

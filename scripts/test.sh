@@ -4,9 +4,10 @@
 # Wine (unit tests of the Win32 edge and end-to-end runs of Setup.exe against
 # a loopback download server; a skipped suite fails the run), the packer's
 # test against that Setup.exe, then builds Setup.exe along every road the
-# README shows (folder, ready payload, signing, the .deb and its stub).
-# Installs what it needs first. Build trees: build/native, build/fuzz,
-# build/windows, build/roads.
+# README shows (folder, ready payload, signing, the .deb and its stub), and
+# tests the Windows release tool and the release archives. Installs what it
+# needs first. Build trees: build/native, build/fuzz, build/windows,
+# build/roads, build/win64-tools, build/release.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -55,6 +56,11 @@ fi
 
 echo "== release roads: Setup.exe built each way the README shows"
 bash scripts/check-release-roads.sh || failed=1
+
+# tenvik-pack.exe for 64-bit Windows under 64-bit Wine, against the Linux
+# build, and the release archives (scripts/release.sh) unpacked and used.
+echo "== Windows release tool and release archives"
+bash scripts/check-windows-tools.sh || failed=1
 
 if [ "$failed" -ne 0 ]; then
   echo "test.sh: some tests failed" >&2

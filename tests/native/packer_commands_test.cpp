@@ -196,6 +196,9 @@ TEST_F(PackerCommands, DamagedInputsAreNamedAndNeverWrittenAsWhole) {
 }
 
 TEST_F(PackerCommands, ExtractionDoesNotFollowLinksOutOfTheDirectory) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the standard library makes no links on Windows";
+#endif
   writeBytes(root_ / "input.bmp",
              bitmapFileOf(resourceOf(gzipOf(archiveOf({{"App.dll", "app"}, {"link/planted.dll", "x"}})))));
   fs::create_directories(root_ / "out");

@@ -136,6 +136,9 @@ TEST_F(PackerFolder, SameFolderGivesTheSameBytes) {
 }
 
 TEST_F(PackerFolder, FollowsLinksToFilesInsideTheFolder) {
+#ifdef _WIN32
+  GTEST_SKIP() << "links are not followed on Windows";
+#endif
   writeBytes(app_ / "Main.dll", "main");
   writeBytes(app_ / "real/data.bin", "data");
   fs::create_symlink("real/data.bin", app_ / "alias.bin");
@@ -159,6 +162,7 @@ TEST_F(PackerFolder, RefusesWhatExtractionCouldNotWriteFaithfully) {
       {"absolute entry", [](const fs::path&, const fs::path&) {}, "/etc/hostname"},
       {"entry is a directory", [](const fs::path& app, const fs::path&) { fs::create_directories(app / "d"); },
        "d"},
+#ifndef _WIN32  // links, pipes, and names Windows cannot give a file
       {"link outside",
        [](const fs::path& app, const fs::path& root) {
          writeBytes(root / "secret", "s");
@@ -187,6 +191,7 @@ TEST_F(PackerFolder, RefusesWhatExtractionCouldNotWriteFaithfully) {
        "Main.dll"},
       {"pipe", [](const fs::path& app, const fs::path&) { mkfifo((app / "pipe").c_str(), 0600); },
        "Main.dll"},
+#endif
   };
   for (const auto& c : cases) {
     fs::remove_all(app_);

@@ -10,6 +10,7 @@
 #include "pack_error.h"
 #include "package/entry_name.h"
 #include "payload_check.h"
+#include "platform_path.h"
 #include "utf_text.h"
 
 namespace fs = std::filesystem;
@@ -27,8 +28,8 @@ std::optional<fs::path> targetPath(const fs::path& root, const std::string& name
     const std::size_t end = name.find('\\', start);
     path /= fs::u8path(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
     if (end == std::string::npos) return path;
-    std::error_code ignored;
-    if (fs::is_symlink(fs::symlink_status(path, ignored))) return std::nullopt;
+    // On Windows a junction counts: the standard library does not see it.
+    if (isLink(path)) return std::nullopt;
     start = end + 1;
   }
 }
@@ -42,7 +43,7 @@ int runExtract(const std::vector<std::string>& arguments, Console& console) {
     return usageError(console, "extract needs a file and a directory", extractUsage);
   }
   const std::string file = parsed->positional[0];
-  const fs::path root = fs::u8path(parsed->positional[1]);
+  const fs::path root = systemPath(fs::u8path(parsed->positional[1]));
   const LoadedPayload loaded = loadPayload(fs::u8path(file));
   if (!loaded.problem.empty()) {
     throw PackError("\"" + file + "\" is damaged: " + loaded.problem + "; nothing was written", exitDamaged);
@@ -56,7 +57,7 @@ int runExtract(const std::vector<std::string>& arguments, Console& console) {
   std::error_code error;
   fs::create_directories(root, error);
   if (error || !fs::is_directory(root)) {
-    throw PackError("Cannot create the directory \"" + root.u8string() + "\"" +
+    throw PackError("Cannot create the directory \"" + parsed->positional[1] + "\"" +
                     (error ? ": " + error.message() : std::string()));
   }
 
@@ -83,7 +84,7 @@ int runExtract(const std::vector<std::string>& arguments, Console& console) {
     }
   });
   console.out << "tenvik-pack: " << written << " entries (" << bytes << " bytes) written below "
-              << root.u8string();
+              << parsed->positional[1];
   if (refused != 0) console.out << ", " << refused << " refused";
   if (failed != 0) console.out << ", " << failed << " not written";
   console.out << "\n";

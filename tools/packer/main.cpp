@@ -7,9 +7,7 @@
 #include "packer.h"
 
 #ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
+#include "console_stream.h"
 #else
 #include <unistd.h>
 #endif
@@ -20,7 +18,12 @@
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(std::filesystem::path(argv[i]).u8string());
-  return tenvik::packer::runPacker(arguments, std::cout, std::cerr, isatty(fileno(stderr)) != 0);
+  std::ostream& out = tenvik::packer::consoleStream(true);
+  std::ostream& err = tenvik::packer::consoleStream(false);
+  const int code = tenvik::packer::runPacker(arguments, out, err, tenvik::packer::isConsoleStream(false));
+  out.flush();
+  err.flush();
+  return code;
 }
 #else
 int main(int argc, char** argv) {

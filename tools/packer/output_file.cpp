@@ -4,22 +4,26 @@
 #include <system_error>
 
 #include "pack_error.h"
+#include "platform_path.h"
 
 namespace fs = std::filesystem;
 
 namespace tenvik::packer {
 
-std::string readInputFile(const fs::path& path) {
+// Messages name the path as it was given, not its long form.
+std::string readInputFile(const fs::path& given) {
+  const fs::path path = systemPath(given);
   std::error_code error;
-  if (fs::is_directory(path, error)) throw PackError("Cannot read \"" + path.u8string() + "\": it is a folder");
+  if (fs::is_directory(path, error)) throw PackError("Cannot read \"" + given.u8string() + "\": it is a folder");
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw PackError("Cannot open \"" + path.u8string() + "\"");
+  if (!in) throw PackError("Cannot open \"" + given.u8string() + "\"");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw PackError("Cannot read \"" + path.u8string() + "\"");
+  if (in.bad()) throw PackError("Cannot read \"" + given.u8string() + "\"");
   return bytes;
 }
 
-void writeOutput(const fs::path& path, const std::string& bytes) {
+void writeOutput(const fs::path& given, const std::string& bytes) {
+  const fs::path path = systemPath(given);
   fs::path partial = path;
   partial += ".partial";
   {
@@ -29,7 +33,7 @@ void writeOutput(const fs::path& path, const std::string& bytes) {
     if (!out) {
       std::error_code ignored;
       fs::remove(partial, ignored);
-      throw PackError("Cannot write \"" + partial.u8string() + "\"");
+      throw PackError("Cannot write \"" + given.u8string() + ".partial" + "\"");
     }
   }
   std::error_code error;
@@ -37,7 +41,7 @@ void writeOutput(const fs::path& path, const std::string& bytes) {
   if (error) {
     std::error_code ignored;
     fs::remove(partial, ignored);
-    throw PackError("Cannot create \"" + path.u8string() + "\": " + error.message());
+    throw PackError("Cannot create \"" + given.u8string() + "\": " + error.message());
   }
 }
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "pack_error.h"
+#include "platform_path.h"
 #include "package/entry_name.h"
 
 namespace fs = std::filesystem;
@@ -19,8 +20,8 @@ bool isInside(const fs::path& candidate, const fs::path& root) {
   return !relative.empty() && *relative.begin() != ".." && relative != ".";
 }
 
-std::string entryNameOf(const fs::path& file, const fs::path& folder) {
-  const std::string name = file.lexically_relative(folder).generic_u8string();
+std::string entryNameOf(const fs::path& relative) {
+  const std::string name = relative.generic_u8string();
   if (!isValidUtf8(name)) throw PackError("The name " + quoted(name) + " is not valid UTF-8");
   // On Windows the generic form already uses "/"; elsewhere a backslash is an
   // ordinary character that extraction would turn into a directory level.
@@ -35,6 +36,13 @@ std::string entryNameOf(const fs::path& file, const fs::path& folder) {
 
 // Where a symbolic link's bytes come from, checked to stay inside the folder.
 fs::path linkTarget(const fs::path& link, const fs::path& canonicalFolder, const std::string& name) {
+#ifdef _WIN32
+  // The standard library cannot resolve a Windows link or junction, so where
+  // it leads cannot be checked: it is not packed.
+  (void)link;
+  (void)canonicalFolder;
+  throw PackError("The name " + quoted(name) + " is a link or junction, which is not followed on Windows");
+#endif
   std::error_code error;
   const fs::path target = fs::canonical(link, error);
   if (error) throw PackError("The link " + quoted(name) + " points to nothing");
@@ -87,33 +95,33 @@ bool isValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::vector<SourceFile> collectSources(const fs::path& folder, std::string_view entryName) {
+std::vector<SourceFile> collectSources(const fs::path& given, std::string_view entryName) {
+  const fs::path folder = systemPath(given);
   std::error_code error;
   if (!fs::is_directory(folder, error)) {
     const bool exists = fs::exists(fs::symlink_status(folder, error));
-    throw PackError("The folder " + quoted(folder.u8string()) + (exists ? " is not a folder" : " does not exist"));
+    throw PackError("The folder " + quoted(given.u8string()) + (exists ? " is not a folder" : " does not exist"));
   }
-  const fs::path canonicalFolder = fs::canonical(folder);
+  const fs::path canonicalFolder = walkRoot(folder);
 
   std::vector<SourceFile> files;
   // Links to directories are refused rather than followed: one back up the
   // tree would make the walk endless.
   try {
-    for (const auto& item : fs::recursive_directory_iterator(canonicalFolder)) {
-      const fs::file_status status = item.symlink_status();
-      if (fs::is_directory(status)) continue;
-      const std::string name = entryNameOf(item.path(), canonicalFolder);
-      if (fs::is_symlink(status)) {
-        files.push_back({name, linkTarget(item.path(), canonicalFolder, name)});
-      } else if (fs::is_regular_file(status)) {
-        files.push_back({name, item.path()});
+    for (const FolderItem& item : listTree(canonicalFolder)) {
+      if (item.kind == FolderItem::directory) continue;
+      const std::string name = entryNameOf(item.relative);
+      if (item.kind == FolderItem::link) {
+        files.push_back({name, linkTarget(item.path, canonicalFolder, name)});
+      } else if (item.kind == FolderItem::file) {
+        files.push_back({name, item.path});
       } else {
         throw PackError("The file " + quoted(name) + " is not a regular file");
       }
     }
   } catch (const fs::filesystem_error& failure) {
     const fs::path& where = failure.path1().empty() ? canonicalFolder : failure.path1();
-    throw PackError("The folder " + quoted(where.u8string()) + " cannot be read: " + failure.code().message());
+    throw PackError("The folder " + quoted(displayPath(where)) + " cannot be read: " + failure.code().message());
   }
 
   std::sort(files.begin(), files.end(),
