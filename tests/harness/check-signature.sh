@@ -26,7 +26,7 @@ grep -q '"launchTarget": *"Sample.App.dll"' "$work/list.json" || fail "the launc
 mkdir -p "$work/app/sub"
 printf 'main' >"$work/app/Other.dll"
 printf 'more' >"$work/app/sub/data.bin"
-"$pack" pack --stub "$exe" --entry Other.dll --output "$work/Restamped.exe" "$work/app" \
+"$pack" pack --stub "$exe" --entry Other.dll --runtime desktop+base:6 --output "$work/Restamped.exe" "$work/app" \
   >"$work/pack.log" 2>&1 || { cat "$work/pack.log" >&2; fail "stamping the signed stub failed"; }
 grep -qi 'sign' "$work/pack.log" || { cat "$work/pack.log" >&2; fail "no warning that the output must be signed again"; }
 if "$osslsigncode" verify -CAfile "$keys/ca.crt" -in "$work/Restamped.exe" >/dev/null 2>&1; then
