@@ -3,7 +3,8 @@
 #   1. scripts/release.sh twice, in two build trees of its own: the archives
 #      come out byte for byte the same;
 #   2. the packer's test tables built for 64-bit Windows and run under 64-bit
-#      Wine (build/win64-tools, with a Wine prefix of its own);
+#      Wine (build/win64-tools, with a Wine prefix of its own), with stand-in
+#      installers signed by their native build;
 #   3. both archives unpacked; each packer stamps its stub with one folder
 #      (non-ASCII names, a path over 300 characters, a read-only and a hidden
 #      file), tenvik-pack.exe given drive-letter paths with backslashes, and
@@ -43,9 +44,19 @@ echo "-- the packer's test tables, Windows x64 build under 64-bit Wine"
 cmake -S tools -B "$tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" -DTENVIK_TOOLS_TESTS=ON >/dev/null
 cmake --build "$tools" -j"$jobs" >/dev/null
+# A Windows program cannot run osslsigncode, so the native build of the same
+# tables signs the stand-in installers its signature table needs.
+cmake -S tools -B build/host-tools-tests -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVIK_TOOLS_TESTS=ON >/dev/null
+cmake --build build/host-tools-tests --target packer_tests -j"$jobs" >/dev/null
+standins=$PWD/$tools/signed-standins
+rm -rf "$standins"
+TENVIK_SIGNED_STANDINS="$standins" build/host-tools-tests/packer/tests/packer_tests \
+  --gtest_filter='PackerRuntime.BundledInstallers*' >/dev/null || fail "the native signature table failed"
+[ -f "$standins/desktop-wrong-signer.exe" ] || fail "osslsigncode could not sign the stand-in installers"
 sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
 # The release's stub, for the table that restamps a built Setup.exe.
-TENVIK_SETUP_EXE="$PWD/build/release/stub/Setup.exe" ctest --test-dir "$tools" --output-on-failure
+TENVIK_SETUP_EXE="$PWD/build/release/stub/Setup.exe" TENVIK_SIGNED_STANDINS="Z:$(echo "$standins" | tr / '\\')" \
+  ctest --test-dir "$tools" --output-on-failure
 
 echo "-- the archives unpacked, and their packers stamping their stubs"
 rm -rf "$work"
