@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "json_writer.h"
 #include "packer.h"
 #include "packer_test_images.h"
 #include "resource_tree.h"
@@ -294,9 +295,10 @@ TEST_F(PackerCommands, ListJsonForAFileWithoutAPayloadHasTheFailureKeys) {
   const std::string input = path("input");
   writeBytes(input, "hello, world");
   EXPECT_EQ(run({"list", "--json", input}), 3);
-  EXPECT_EQ(out_.str(), "{\"file\":\"" + input +
-                            "\",\"entries\":[],\"launchTarget\":null,\"intact\":false,\"message\":\"\\\"" + input +
-                            "\\\" is neither a Windows program nor a payload bitmap\"}\n");
+  // The path as JSON writes it: a Windows one has its backslashes escaped.
+  EXPECT_EQ(out_.str(), "{\"file\":" + jsonString(input) +
+                            ",\"entries\":[],\"launchTarget\":null,\"intact\":false,\"message\":" +
+                            jsonString("\"" + input + "\" is neither a Windows program nor a payload bitmap") + "}\n");
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include <openssl/x509.h>
 
 #include <memory>
+#include <vector>
 
-#include "byte_order.h"
+#include "authenticode_layout.h"
 #include "installer_check.h"
 
 namespace tenvik::packer {
 namespace {
-
 
 template <typename T, void (*Free)(T*)>
 struct Freer {
@@ -26,53 +26,7 @@ using Signers = std::unique_ptr<STACK_OF(X509), Freer<STACK_OF(X509), freeSigner
 void freeBytes(unsigned char* p) { OPENSSL_free(p); }
 using OpenSslBytes = std::unique_ptr<unsigned char, Freer<unsigned char, freeBytes>>;
 
-constexpr std::uint16_t winCertRevision2 = 0x0200;
-constexpr std::uint16_t winCertTypePkcsSignedData = 0x0002;
-
-// Where the fields the Authenticode digest leaves out lie in file.
-struct SignatureLayout {
-  std::size_t checksum = 0;          // the optional header's CheckSum
-  std::size_t certificateEntry = 0;  // the certificate table's data directory entry
-  std::size_t tableOffset = 0;       // the table itself (a file offset)
-  std::size_t tableSize = 0;
-};
-
-std::optional<SignatureLayout> layoutOf(std::string_view file, std::string& problem) {
-  if (file.size() < 0x40 || file.substr(0, 2) != "MZ") {
-    problem = "it is not a Windows program";
-    return std::nullopt;
-  }
-  const std::size_t pe = read32(file, 0x3C);
-  if (pe > file.size() || file.size() - pe < 24 + 2 || file.substr(pe, 4) != std::string_view("PE\0\0", 4)) {
-    problem = "it is not a Windows program";
-    return std::nullopt;
-  }
-  const std::size_t optional = pe + 24;
-  const std::uint16_t magic = read16(file, optional);
-  const std::size_t directories = optional + (magic == 0x20B ? 112 : 96);
-  const std::size_t count = directories - 4;  // NumberOfRvaAndSizes
-  if ((magic != 0x10B && magic != 0x20B) || directories + 5 * 8 > file.size() || read32(file, count) < 5) {
-    problem = "its headers cannot be read";
-    return std::nullopt;
-  }
-  SignatureLayout layout;
-  layout.checksum = optional + 64;
-  layout.certificateEntry = directories + 4 * 8;
-  layout.tableOffset = read32(file, layout.certificateEntry);
-  layout.tableSize = read32(file, layout.certificateEntry + 4);
-  if (layout.tableSize == 0) {
-    problem = "it carries no signature";
-    return std::nullopt;
-  }
-  if (layout.tableOffset < layout.certificateEntry + 8 || layout.tableOffset > file.size() ||
-      file.size() - layout.tableOffset < layout.tableSize) {
-    problem = "its certificate table lies outside the file";
-    return std::nullopt;
-  }
-  return layout;
-}
-
-std::optional<std::string> digestOf(const EVP_MD* md, std::initializer_list<std::string_view> parts) {
+std::optional<std::string> digestOf(const EVP_MD* md, const std::vector<std::string_view>& parts) {
   DigestContext context(EVP_MD_CTX_new());
   if (!context || EVP_DigestInit_ex(context.get(), md, nullptr) != 1) return std::nullopt;
   for (const std::string_view part : parts) {
@@ -133,10 +87,7 @@ std::string coverageProblem(std::string_view file, const SignatureLayout& layout
   X509_SIG_get0(digestInfo.get(), &algorithm, &claimed);
   const EVP_MD* imageMd = EVP_get_digestbyobj(algorithm->algorithm);
   if (imageMd == nullptr) return "its image digest uses an algorithm this packer does not know";
-  const auto image = digestOf(imageMd, {file.substr(0, layout.checksum),
-                                        file.substr(layout.checksum + 4, layout.certificateEntry - layout.checksum - 4),
-                                        file.substr(layout.certificateEntry + 8,
-                                                    layout.tableOffset - layout.certificateEntry - 8)});
+  const auto image = digestOf(imageMd, digestedParts(file, layout));
   if (!image || *image != viewOf(claimed)) return "its signature does not match the file: it was changed after signing";
 
   PKCS7_SIGNER_INFO* info = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(signature), 0);
@@ -167,14 +118,13 @@ InstallerSignature readInstallerSignature(std::string_view file) {
   InstallerSignature found;
   const auto layout = layoutOf(file, found.problem);
   if (!layout) return found;
-  const std::string_view table = file.substr(layout->tableOffset, layout->tableSize);
-  if (table.size() < 8 || read32(table, 0) < 8 || read32(table, 0) > table.size() ||
-      read16(table, 4) != winCertRevision2 || read16(table, 6) != winCertTypePkcsSignedData) {
+  const auto signedData = signedDataOf(file, *layout);
+  if (!signedData) {
     found.problem = "its certificate table holds no Authenticode signature";
     return found;
   }
-  const auto* der = reinterpret_cast<const unsigned char*>(table.data() + 8);
-  const Pkcs7 signature(d2i_PKCS7(nullptr, &der, static_cast<long>(read32(table, 0) - 8)));
+  const auto* der = reinterpret_cast<const unsigned char*>(signedData->data());
+  const Pkcs7 signature(d2i_PKCS7(nullptr, &der, static_cast<long>(signedData->size())));
   if (!signature || !PKCS7_type_is_signed(signature.get()) || signature->d.sign->contents == nullptr) {
     found.problem = "its signature is not a PKCS#7 signed-data structure";
     return found;

@@ -1,7 +1,7 @@
 #pragma once
 // A runtime vendor's installer, as the packer bundles it: which framework
 // and architecture it installs, read from its version record, and who
-// signed it, read from its Authenticode signature with OpenSSL.
+// signed it, read from its Authenticode signature.
 
 #include <optional>
 #include <string>
