@@ -96,7 +96,7 @@ TEST(AuthenticodeLayout, OnlyARevision2SignedDataEntryIsASignature) {
     std::string problem;
     const auto layout = layoutOf(image, problem);
     ASSERT_TRUE(layout) << c.what;
-    const auto data = signedDataOf(image, *layout);
+    const auto data = signedDataOf(image, *layout, problem);
     EXPECT_EQ(data.has_value(), c.found) << c.what;
     if (data) {
       EXPECT_EQ(data->data(), image.data() + 0x308);

@@ -72,10 +72,12 @@ std::optional<SignatureLayout> layoutOf(std::string_view file, std::string& prob
   return layout;
 }
 
-std::optional<std::string_view> signedDataOf(std::string_view file, const SignatureLayout& layout) {
+std::optional<std::string_view> signedDataOf(std::string_view file, const SignatureLayout& layout,
+                                             std::string& problem) {
   const std::string_view table = file.substr(layout.tableOffset, layout.tableSize);
   if (table.size() < 8 || read32(table, 0) < 8 || read32(table, 0) > table.size() ||
       read16(table, 4) != winCertRevision2 || read16(table, 6) != winCertTypePkcsSignedData) {
+    problem = "its certificate table holds no Authenticode signature";
     return std::nullopt;
   }
   return table.substr(8, read32(table, 0) - 8);

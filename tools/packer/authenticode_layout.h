@@ -22,9 +22,11 @@ struct SignatureLayout {
 // set to why it has no readable certificate table.
 std::optional<SignatureLayout> layoutOf(std::string_view file, std::string& problem);
 
-// The DER PKCS#7 signed data in the table's first entry, or nothing when
-// that entry is no Authenticode signature. layout is layoutOf(file)'s.
-std::optional<std::string_view> signedDataOf(std::string_view file, const SignatureLayout& layout);
+// The DER PKCS#7 signed data in the table's first entry, or nothing with
+// problem set when that entry is no Authenticode signature. layout is
+// layoutOf(file)'s.
+std::optional<std::string_view> signedDataOf(std::string_view file, const SignatureLayout& layout,
+                                             std::string& problem);
 
 // The parts of file the image digest is taken over, in order: all but the
 // checksum, the certificate table's directory entry and the table.

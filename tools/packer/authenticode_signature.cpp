@@ -118,11 +118,8 @@ InstallerSignature readInstallerSignature(std::string_view file) {
   InstallerSignature found;
   const auto layout = layoutOf(file, found.problem);
   if (!layout) return found;
-  const auto signedData = signedDataOf(file, *layout);
-  if (!signedData) {
-    found.problem = "its certificate table holds no Authenticode signature";
-    return found;
-  }
+  const auto signedData = signedDataOf(file, *layout, found.problem);
+  if (!signedData) return found;
   const auto* der = reinterpret_cast<const unsigned char*>(signedData->data());
   const Pkcs7 signature(d2i_PKCS7(nullptr, &der, static_cast<long>(signedData->size())));
   if (!signature || !PKCS7_type_is_signed(signature.get()) || signature->d.sign->contents == nullptr) {

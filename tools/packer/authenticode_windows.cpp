@@ -176,11 +176,8 @@ InstallerSignature readInstallerSignature(std::string_view file) {
   InstallerSignature found;
   const auto layout = layoutOf(file, found.problem);
   if (!layout) return found;
-  const auto signedData = signedDataOf(file, *layout);
-  if (!signedData) {
-    found.problem = "its certificate table holds no Authenticode signature";
-    return found;
-  }
+  const auto signedData = signedDataOf(file, *layout, found.problem);
+  if (!signedData) return found;
   const Message message(CryptMsgOpenToDecode(encoding, 0, 0, 0, nullptr, nullptr));
   DWORD type = 0, size = sizeof type;
   if (!message ||
