@@ -9,6 +9,7 @@
 #include "json_writer.h"
 #include "packer.h"
 #include "packer_test_images.h"
+#include "packer_test_files.h"
 #include "resource_tree.h"
 
 namespace fs = std::filesystem;
@@ -17,16 +18,6 @@ namespace tenvik::packer {
 namespace {
 
 using namespace test;
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::map<std::string, std::string> filesBelow(const fs::path& root) {
   std::map<std::string, std::string> files;

@@ -16,21 +16,15 @@
 #include "package/gzstream.h"
 #include "package/package_archive.h"
 #include "package/payload_container.h"
+#include "packer_test_files.h"
 
 namespace fs = std::filesystem;
 
 namespace tenvik::packer {
 namespace {
 
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::readBytes;
+using test::writeBytes;
 
 class PackerFolder : public ::testing::Test {
  protected:

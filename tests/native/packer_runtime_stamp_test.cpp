@@ -14,6 +14,7 @@
 #include "launcher/image_settings.h"
 #include "packer.h"
 #include "packer_test_images.h"
+#include "packer_test_files.h"
 #include "resource_tree.h"
 #include "setup_image.h"
 
@@ -23,16 +24,6 @@ namespace tenvik::packer {
 namespace {
 
 using namespace test;
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string recordNaming(const std::u16string& productName) {
   std::string fixed = le32(0xFEEF04BD) + le32(0x10000) + le32(0xA0000) + le32(0x3) + le32(0xA0000) + le32(0x3) +
