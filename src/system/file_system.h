@@ -41,15 +41,17 @@ bool removeDirectory(const std::wstring& path);
 // Removes what directory is open on, as removeDirectory does, with no path
 // at all: for a directory the caller holds open, so that nothing can take
 // its place between a check and the removal. The handle must have been
-// opened synchronously (no FILE_FLAG_OVERLAPPED) with FILE_FLAG_BACKUP_SEMANTICS
-// and FILE_FLAG_OPEN_REPARSE_POINT and the access DELETE, FILE_LIST_DIRECTORY,
-// FILE_READ_ATTRIBUTES, FILE_WRITE_ATTRIBUTES and SYNCHRONIZE; it may be held
-// without FILE_SHARE_DELETE, since the delete goes through it. What the handle
-// reports of itself decides: a link is removed as a link, a directory is
-// emptied and then deleted. The handle stays the caller's to close. True
-// when everything below it is gone and it is marked for deletion; it
-// disappears at once where POSIX semantics are had, otherwise when its last
-// handle closes. The same retries as removeDirectory.
+// opened synchronously (CreateFileW without FILE_FLAG_OVERLAPPED, or the
+// native API with FILE_SYNCHRONOUS_IO_NONALERT), with
+// FILE_FLAG_BACKUP_SEMANTICS and FILE_FLAG_OPEN_REPARSE_POINT, for DELETE,
+// FILE_LIST_DIRECTORY, FILE_READ_ATTRIBUTES, FILE_WRITE_ATTRIBUTES and
+// SYNCHRONIZE; it may be held without FILE_SHARE_DELETE, since the delete
+// goes through it. What the handle reports of itself decides: a link is
+// removed as a link, a directory is emptied and then deleted. The handle
+// stays the caller's to close. True when everything below it is gone and it
+// is marked for deletion; it disappears at once where POSIX semantics are
+// had, otherwise when its last handle closes. The same retries as
+// removeDirectory.
 bool removeDirectoryByHandle(HANDLE directory);
 
 }  // namespace tenvik
