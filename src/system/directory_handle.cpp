@@ -13,16 +13,17 @@ static_assert(offsetof(FILE_ID_BOTH_DIR_INFO, FileAttributes) == kDirectoryRecor
 static_assert(offsetof(FILE_ID_BOTH_DIR_INFO, FileNameLength) == kDirectoryRecordNameLengthOffset);
 static_assert(offsetof(FILE_ID_BOTH_DIR_INFO, FileName) == kDirectoryRecordNameOffset);
 
-// Known to the platform from Windows 10 on, whatever the headers were built for.
+// Known to the platform from Windows 10 on; the headers declare it only for
+// builds that require Windows 10.
 constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 constexpr DWORD kDispositionDelete = 0x1;
 constexpr DWORD kDispositionPosixSemantics = 0x2;
 constexpr DWORD kDispositionIgnoreReadOnly = 0x10;
 
 constexpr ULONG kShareEverything = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// The link itself, not its target; no backup privilege is needed for the
-// intent, it only lets directories be opened at all; and synchronous, which
-// the directory listing requires.
+// The link itself, not its target; the backup intent that
+// FILE_FLAG_BACKUP_SEMANTICS gives the path's own open; and synchronous,
+// which the directory listing requires.
 constexpr ULONG kOpenOptions = FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
 
 // What a counted string of the native API can hold.
