@@ -34,14 +34,15 @@ class SetupRuntime : public LaunchTest {
     clearRuntimeRegistrations();
     installerReport_ = scratch_ + L"\\installer-report.txt";
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REPORT", installerReport_.c_str());
-    installerFile_ = tempPath() + L"DotNET-Setup.exe";
-    DeleteFileW(installerFile_.c_str());
+    installerFile_ = installerFile();
+    tempInstaller_ = tempPath() + L"DotNET-Setup.exe";
+    DeleteFileW(tempInstaller_.c_str());
     exe_ = setupWithPackage(scratch_, {{"App.dll", "app"}});
   }
   void TearDown() override {
     for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
     restoreUserProxySettings();
-    DeleteFileW(installerFile_.c_str());
+    DeleteFileW(tempInstaller_.c_str());
     LaunchTest::TearDown();
   }
 
@@ -69,6 +70,7 @@ class SetupRuntime : public LaunchTest {
 
   std::wstring installerReport_;
   std::wstring installerFile_;
+  std::wstring tempInstaller_;  // where the installer went once: never written now
   std::wstring exe_;
 };
 
@@ -94,7 +96,10 @@ TEST_F(SetupRuntime, AnInstalledRuntimeLetsTheRunGoOn) {
   ASSERT_EQ(runs.size(), 1u);
   const StandinRun& installer = runs.front();
   EXPECT_EQ(installer.at("command"), installerFile_ + L" /quiet /norestart");
-  EXPECT_EQ(comparablePath(installer.at("directory")), comparablePath(tempPath()));
+  EXPECT_EQ(comparablePath(installer.at("directory")), comparablePath(installerDirectory()));
+  EXPECT_EQ(comparablePath(installer.at("module")), comparablePath(installerFile_));
+  EXPECT_FALSE(directoryExists(installerDirectory()));
+  EXPECT_FALSE(fileExists(tempInstaller_));
   EXPECT_FALSE(fileExists(installerFile_));
   EXPECT_EQ(hostReport().parameters, narrow(workDirectory()) + "\\App.dll --silent");
 }
