@@ -157,10 +157,20 @@ ExistingFolder describe(HANDLE handle, const std::wstring& path) {
   return folder;
 }
 
-// Gives the folder judged through handle the protected descriptor. Neither
-// its owner nor its DACL need grant us that: where they do not, the
-// privileges of take-ownership and restore open it for the change, and are
-// off again as soon as the handle is had.
+// A handle with access on what judged is open on, sharing everything. When
+// the folder's owner or DACL does not grant it, the privileges of
+// take-ownership and restore do (a backup-semantics open is all they need),
+// switched on for that one open and off again as soon as the handle is had.
+UniqueFileHandle reopenOverriding(HANDLE judged, DWORD access) {
+  UniqueFileHandle handle = reopen(judged, access, kShareAll);
+  if (handle || GetLastError() != ERROR_ACCESS_DENIED) return handle;
+  const PrivilegeScope privileges({SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME});
+  if (!privileges.allEnabled()) return UniqueFileHandle();
+  return reopen(judged, access, kShareAll);
+}
+
+// Gives the folder judged through handle the protected descriptor, whether
+// or not its owner and DACL let us change them.
 bool setProtectedDescriptor(HANDLE judged) {
   UniqueLocalDescriptor descriptor = protectedDescriptor();
   PSID owner = nullptr;
@@ -171,11 +181,7 @@ bool setProtectedDescriptor(HANDLE judged) {
       !GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted)) {
     return false;
   }
-  UniqueFileHandle writer = reopen(judged, WRITE_DAC | WRITE_OWNER, kShareAll);
-  if (!writer && GetLastError() == ERROR_ACCESS_DENIED) {
-    const PrivilegeScope privileges({SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME});
-    if (privileges.allEnabled()) writer = reopen(judged, WRITE_DAC | WRITE_OWNER, kShareAll);
-  }
+  const UniqueFileHandle writer = reopenOverriding(judged, WRITE_DAC | WRITE_OWNER);
   if (!writer) return false;
   // Administrators as owner needs no privilege: the group may own what its
   // elevated members make.
@@ -208,7 +214,9 @@ bool renameThrough(HANDLE handle, const std::wstring& nativeTarget) {
 // it holds stays with it. The name is random, so nobody can have taken it
 // in advance on purpose; one that is taken all the same is passed over.
 bool moveAside(HANDLE judged, const std::wstring& path) {
-  const UniqueFileHandle mover = reopen(judged, DELETE | SYNCHRONIZE, kShareAll);
+  // ProgramData's own DACL lets administrators delete what is in it, whatever
+  // the folder's says; the privileges cover a ProgramData that does not.
+  const UniqueFileHandle mover = reopenOverriding(judged, DELETE | SYNCHRONIZE);
   if (!mover) return false;  // held by someone who does not share deletion
   const std::wstring word = path.substr(parentPath(path).size() + 1);
   for (int attempt = 0; attempt < kMoveAsideNames; ++attempt) {
