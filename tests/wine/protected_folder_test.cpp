@@ -13,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "open_handles.h"
 #include "support/wine_support.h"
 #include "system/file_system.h"
 #include "system/unique_handle.h"
@@ -168,6 +170,36 @@ TEST_F(ProtectedFolder, AHandleIsStillAtItsPathInAnyLetterCaseAndNowhereElse) {
   EXPECT_FALSE(isStillAt(held.get(), L"Work"));
   EXPECT_FALSE(isStillAt(INVALID_HANDLE_VALUE, at(L"Work")));
   EXPECT_TRUE(removeHeldFolder(held, at(L"Work")));
+}
+
+TEST_F(ProtectedFolder, NoHandleOutlivesTheFolders) {
+  // Whatever stands at the product folder's path: nothing, a folder to move
+  // aside, a file to move aside.
+  const std::vector<std::function<void(const std::wstring&)>> plants = {
+      [](const std::wstring&) {},
+      [](const std::wstring& path) { createDirectories(path); },
+      [](const std::wstring& path) { writeFile(path, "x"); },
+  };
+  const auto runThrough = [&] {
+    for (const auto& plant : plants) {
+      plant(product());
+      ProductFolder prepared = prepareProductFolder(product());
+      ASSERT_TRUE(prepared.handle);
+      UniqueFileHandle work = makeFreshHeldFolder(product() + L"\\Setup.tmp");
+      ASSERT_TRUE(work);
+      EXPECT_TRUE(removeHeldFolder(work, product() + L"\\Setup.tmp"));
+      prepared.handle.reset();
+      test::deleteTree(product());
+      for (const std::wstring& copy : movedAsideCopies(product())) test::deleteTree(copy);
+    }
+  };
+  runThrough();  // loads what stays loaded
+  const long before = test::openHandleCount();
+  if (before < 0) {
+    GTEST_SKIP() << "the platform does not list handles";
+  }
+  runThrough();
+  EXPECT_EQ(test::openHandleCount(), before);
 }
 
 }  // namespace
