@@ -150,6 +150,33 @@ TEST_F(SetupRuntime, AFailedDownloadStartsNothing) {
   EXPECT_FALSE(fileExists(installerFile_));
 }
 
+// A write of the installer that fails part way: Setup.exe runs under a Unix
+// file-size limit of 32 KB, which makes Wine's WriteFile come back short as a
+// full disk would. The installer is not run and nothing of it stays; the run
+// ends as for a failed installation. (The signature check would refuse the
+// cut file too, so this cannot tell which of the two stopped it.) Wine
+// cannot wait for a Linux program,
+// so the shell leaves Setup.exe's exit code in a file.
+TEST_F(SetupRuntime, AnInstallerThatCannotBeWrittenWholeIsNeverRun) {
+  serveInstaller(kDesktopX64);
+  serveInstaller(kBaseX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  SetEnvironmentVariableW(L"TENVIK_HOST_REPORT", (scratch_ + L"\\host-report.txt").c_str());
+  const std::wstring exitFile = scratch_ + L"\\exit-code.txt";
+  const std::string script = "trap '' XFSZ; ulimit -f 64; /usr/bin/wine '" + unixPathOf(exe_) + "' --silent; echo $? >'" +
+                             unixPathOf(exitFile) + ".part'; mv '" + unixPathOf(exitFile) + ".part' '" +
+                             unixPathOf(exitFile) + "'";
+  ASSERT_TRUE(runProgram(L"Z:\\bin\\sh", L"-c \"" + widen(script) + L"\"").started);
+  for (int waited = 0; waited < 120000 && !fileExists(exitFile); waited += 100) Sleep(100);
+  ASSERT_TRUE(fileExists(exitFile)) << "Setup.exe did not end";
+  EXPECT_EQ(readFileBytes(exitFile), "1\n");
+  EXPECT_EQ(requests(), (std::vector<std::string>{kDesktopX64, kBaseX64}));
+  EXPECT_TRUE(installerRuns().empty());
+  EXPECT_FALSE(directoryExists(installerDirectory()));
+  EXPECT_FALSE(fileExists(tempInstaller_));
+  EXPECT_FALSE(hostReport().present);
+}
+
 TEST_F(SetupRuntime, TheDownloadGoesThroughTheUsersProxy) {
   UserProxySettings proxy;
   proxy.proxy = narrow(proxyAddress());
