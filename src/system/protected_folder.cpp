@@ -285,7 +285,7 @@ ProductFolder prepareProductFolder(const std::wstring& path) {
 }
 
 UniqueFileHandle makeFreshHeldFolder(const std::wstring& path) {
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) removeDirectory(path);
+  removeDirectory(path);  // false at once when there is nothing to remove
   UniqueFileHandle held;
   if (createHeldDirectory(path, held) != Creation::created) return UniqueFileHandle();
   if (!isStillAt(held.get(), path)) return UniqueFileHandle();
