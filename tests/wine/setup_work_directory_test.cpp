@@ -58,6 +58,7 @@ TEST_F(SetupWorkDirectory, AFileWhereTheProductFolderBelongsIsMovedAside) {
   const std::wstring exe = setupWithPackage(scratch_, {{"App.dll", "x"}});
   EXPECT_EQ(runSetup(exe, L"--silent").exitCode, 0u);
   EXPECT_TRUE(hostReport().present);
+  EXPECT_FALSE(directoryExists(workDirectory()));
   EXPECT_TRUE(directoryExists(productDirectory()));
   const std::vector<std::wstring> copies = movedAsideCopies(productDirectory());
   ASSERT_EQ(copies.size(), 1u);
