@@ -199,7 +199,7 @@ fi
 step "Which installer ran, and how"
 installer_log="$WINEPREFIX/drive_c/installer-report.txt"
 if [ -f "$installer_log" ]; then
-  sed -n 's/^command=/   command line: /p; s/^directory=/   working directory: /p' "$installer_log"
+  sed -n 's/^command=/   command line: /p; s/^directory=/   working directory: /p; s/^module=/   its own file: /p' "$installer_log"
 fi
 if $runtime_present; then
   check "no installer ran" test ! -f "$installer_log"
@@ -208,8 +208,10 @@ else
   $passive && switches="/passive /norestart"
   from=downloaded
   $offline && from=bundled
-  check "the $from DotNET-Setup.exe ran once from the temporary directory with \"$switches\"" \
-    sh -c "grep -c '^run' '$installer_log' | grep -qx 1 && grep -q '^command=.*DotNET-Setup.exe\"* $switches\$' '$installer_log'"
+  check "the $from DotNET-Setup.exe ran once from C:\\ProgramData\\Tenvik\\Runtime.tmp with \"$switches\"" \
+    sh -c "grep -c '^run' '$installer_log' | grep -qx 1 &&
+           grep -q '^command=\"*C:\\\\ProgramData\\\\Tenvik\\\\Runtime.tmp\\\\DotNET-Setup.exe\"* $switches\$' '$installer_log' &&
+           grep -qi '^directory=C:\\\\ProgramData\\\\Tenvik\\\\Runtime.tmp\\\\*\$' '$installer_log'"
 fi
 
 step "What the registry shows after the run"
@@ -238,8 +240,10 @@ check "Setup.exe ended with dotnet.exe's exit code, 0" test "$code" = 0
 step "What is left behind"
 check "the work directory C:\\ProgramData\\Tenvik\\Setup.tmp is gone" \
   test ! -e "$WINEPREFIX/drive_c/ProgramData/Tenvik/Setup.tmp"
+check "the installer's folder C:\\ProgramData\\Tenvik\\Runtime.tmp is gone" \
+  test ! -e "$WINEPREFIX/drive_c/ProgramData/Tenvik/Runtime.tmp"
 leftover=$(find "$WINEPREFIX/drive_c/users" -name DotNET-Setup.exe 2>/dev/null | head -n 1)
-check "the installer DotNET-Setup.exe is gone from the temporary directory" test -z "$leftover"
+check "no DotNET-Setup.exe was ever put in the user's temporary directory" test -z "$leftover"
 
 if [ "$problems" -ne 0 ]; then
   printf '\nmain job: %d step(s) did not happen as told\n' "$problems" >&2

@@ -17,7 +17,6 @@
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/runtime_steps.h"
-#include "system/file_system.h"
 #include "system/path.h"
 #include "system/protected_folder.h"
 #include "system/unique_handle.h"
@@ -29,12 +28,12 @@ constexpr int kAppStartingCursor = 32650;  // IDC_APPSTARTING
 
 std::wstring productFolderIn(const std::wstring& programData) { return joinPath(programData, settings::kProduct); }
 
-// Any user may create folders in ProgramData, so both levels are made ours
-// before anything is unpacked: a folder somebody else prepared could let them
-// swap the files the elevated host loads. A stale work directory of an
-// earlier run is discarded on the way. False ends the run unpacked.
-bool prepareWorkDirectory(const std::wstring& productFolder, const std::wstring& workDirectory) {
-  return prepareProtectedFolder(productFolder) && makeFreshProtectedFolder(workDirectory);
+// A product folder this run made for an installation that failed leaves
+// nothing behind; one that was there before stays. Only an empty folder is
+// removed.
+void releaseProductFolder(ProductFolder& product, const std::wstring& path) {
+  product.handle.reset();
+  if (product.createdNow) RemoveDirectoryW(path.c_str());
 }
 
 // Where dotnet.exe lives. Runtime-only installs may leave no InstallLocation;
@@ -111,9 +110,21 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
   const MachineMutex ownRun = waitForOtherRuns();
   if (!ownRun.owned()) return kExitHostNotStarted;
 
-  const bool runtimeReady = withRuntimeInstallLock(
-      [&settings, wow64, silent] { return ensureRuntimeForRule(settings.runtime, wow64, silent); });
+  // Any user may create folders in ProgramData, so the product folder is
+  // made ours before anything is written into it, the runtime installer
+  // included: a folder somebody else prepared could let them swap the files
+  // the elevated installer or host loads. Held until the run ends.
+  const std::wstring programData = knownFolderPath(FOLDERID_ProgramData);
+  if (programData.empty()) return kExitHostNotStarted;
+  const std::wstring productFolder = productFolderIn(programData);
+  ProductFolder product = prepareProductFolder(productFolder);
+  if (!product.handle) return kExitHostNotStarted;
+
+  const bool runtimeReady = withRuntimeInstallLock([&settings, wow64, silent, &productFolder] {
+    return ensureRuntimeForRule(settings.runtime, wow64, silent, productFolder);
+  });
   if (!runtimeReady) {
+    releaseProductFolder(product, productFolder);
     if (!silent) {
       const std::wstring message = prerequisiteFailureMessage(manualDownloadPage(settings.runtime.major));
       MessageBoxW(nullptr, message.c_str(), L"Error", MB_OK);
@@ -121,24 +132,23 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
     return kExitPrerequisiteFailed;
   }
 
-  const std::wstring programData = knownFolderPath(FOLDERID_ProgramData);
-  if (programData.empty()) return kExitHostNotStarted;
-  const std::wstring productFolder = productFolderIn(programData);
+  // Made anew by this run and held from its creation until it is removed; a
+  // stale one of an earlier run is discarded first.
   const std::wstring workDirectory = joinPath(productFolder, L"Setup.tmp");
-  // Nothing of this run is in a folder that could not be made ours, and a
-  // removal through an untrusted parent could reach somewhere else.
-  if (!prepareWorkDirectory(productFolder, workDirectory)) return kExitHostNotStarted;
+  UniqueFileHandle workHold = makeFreshHeldFolder(workDirectory);
+  if (!workHold) return kExitHostNotStarted;
 
   int exitCode = kExitHostNotStarted;
   const std::wstring launchTarget = unpackPayload(workDirectory);
-  if (!launchTarget.empty()) {
+  // The host goes by the name: the name must still lead to the folder we hold.
+  if (!launchTarget.empty() && isStillAt(workHold.get(), workDirectory)) {
     const std::wstring directory = runtimeDirectory(wow64);
     if (!directory.empty()) {
       exitCode = runHost(joinPath(directory, runtime::kHostExecutable),
                          hostParameters(launchTarget, commandLine), workDirectory, silent);
     }
   }
-  removeDirectory(workDirectory);
+  removeHeldFolder(workHold, workDirectory);
   return exitCode;
 }
 

@@ -12,21 +12,16 @@
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/runtime_steps.h"
-#include "runtime/sized_text.h"
-#include "system/file_system.h"
 #include "system/held_file.h"
 #include "system/path.h"
+#include "system/protected_folder.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
 namespace {
 
-// The user's temporary directory with its trailing backslash, also when it is
-// longer than MAX_PATH; empty when the platform has none to give.
-std::wstring temporaryDirectory() {
-  return readSizedText([](unsigned long capacity, wchar_t* buffer) { return GetTempPathW(capacity, buffer); },
-                       MAX_PATH + 1);
-}
+// Where the installer is written, inside the product folder.
+constexpr wchar_t kInstallerFolderName[] = L"Runtime.tmp";
 
 // Whether the held installer may run: signed by the publisher the build
 // names, as far as the platform can tell.
@@ -36,6 +31,22 @@ bool acceptable(HANDLE heldFile, const std::wstring& path) {
   return isAcceptedInstaller(required, inspectSignature(heldFile, path));
 }
 
+// Writes, checks and runs the installer in folder, held by the caller.
+void installHeld(std::string_view installer, const std::wstring& arguments, const std::wstring& folder) {
+  // A failed download is not written at all: it could not start.
+  if (installer.empty()) return;
+  const std::wstring installerPath = joinPath(folder, runtime::kInstallerFileName);
+  UniqueFileHandle held = writeHeldFile(installerPath, installer);
+  if (!held) return;
+  // CreateProcessW goes by the name: it must still name the held file. The
+  // hold keeps the file, and the folder holds keep its folders, from being
+  // renamed; this asks the file system itself.
+  if (isStillAt(held.get(), installerPath) && acceptable(held.get(), installerPath)) {
+    runInstallerWhileBusy(installerPath, arguments, folder);
+  }
+  deleteHeldFile(held);
+}
+
 bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
   for (const wchar_t* key : step.probeKeys) {
     if (key && isRuntimeInstalled(key, rule)) return true;
@@ -43,14 +54,15 @@ bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
   return false;
 }
 
-bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool silent) {
+bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool silent,
+                const std::wstring& productFolder) {
   if (stepMet(step, rule)) return true;
   const std::wstring switches = installerSwitches(silent);
   if (const std::optional<std::string_view> bundled = bundledInstaller(step.installs, x64)) {
-    installRuntimeFrom(*bundled, switches);
+    installRuntimeFrom(*bundled, switches, productFolder);
   } else {
     installRuntime(installerAddress(settings::kDownloadBase, installerPathFor(step.installs, x64, rule.major)),
-                   switches);
+                   switches, productFolder);
   }
   // Only the registry tells: installers also end non-zero after a success
   // that merely asks for a restart.
@@ -59,53 +71,50 @@ bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool si
 
 }  // namespace
 
-bool ensureRuntimeX64(bool silent) { return ensureRuntimeForRule(RuntimeRule::standard(), true, silent); }
+bool ensureRuntimeX64(bool silent, const std::wstring& productFolder) {
+  return ensureRuntimeForRule(RuntimeRule::standard(), true, silent, productFolder);
+}
 
-bool ensureRuntimeX86(bool silent) { return ensureRuntimeForRule(RuntimeRule::standard(), false, silent); }
+bool ensureRuntimeX86(bool silent, const std::wstring& productFolder) {
+  return ensureRuntimeForRule(RuntimeRule::standard(), false, silent, productFolder);
+}
 
-bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent) {
+bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder) {
   for (const RuleStep& step : ruleSteps(rule, x64)) {
-    if (ensureStep(step, rule, x64, silent)) return true;
+    if (ensureStep(step, rule, x64, silent, productFolder)) return true;
   }
   return false;
 }
 
-bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent) {
+bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent,
+                   const std::wstring& productFolder) {
   if (isRuntimeInstalled(frameworkKey)) return true;
-  installRuntime(installerUrl, installerSwitches(silent));
+  installRuntime(installerUrl, installerSwitches(silent), productFolder);
   // Only the registry tells: installers also end non-zero after a success
   // that merely asks for a restart.
   return isRuntimeInstalled(frameworkKey);
 }
 
-void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments) {
+void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
+                    const std::wstring& productFolder) {
   const std::string installer = downloadFile(installerUrl, limitMilliseconds(settings::kDownloadLimitSeconds));
-  installRuntimeFrom(installer, arguments);
+  installRuntimeFrom(installer, arguments, productFolder);
 }
 
-void installRuntimeFrom(std::string_view installer, const std::wstring& arguments) {
-  const std::wstring directory = temporaryDirectory();
-  // Without a directory the file name alone would land in whatever the
+void installRuntimeFrom(std::string_view installer, const std::wstring& arguments,
+                        const std::wstring& productFolder) {
+  // Without the product folder a bare name would land in whatever the
   // current directory happens to be; better to install nothing.
-  if (directory.empty()) return;
-
-  const std::wstring installerPath = joinPath(directory, runtime::kInstallerFileName);
-  // A failed download is written too, as an empty file: it cannot start, and
-  // it replaces any installer left behind by an interrupted run.
-  writeFile(installerPath, installer);
-
-  // From here until it is deleted, nobody else can change or replace the
-  // file: what was checked is what runs. A file someone else still holds
-  // open for writing cannot be held, and is not run.
-  UniqueFileHandle held = holdFile(installerPath);
-  if (!held) {
-    DeleteFileW(installerPath.c_str());
-    return;
-  }
-  if (acceptable(held.get(), installerPath)) {
-    runInstallerWhileBusy(installerPath, arguments, directory);
-  }
-  deleteHeldFile(held, installerPath);
+  if (productFolder.empty()) return;
+  // A folder of its own, made anew (what an interrupted run left there goes
+  // first), so that nothing beside the installer (a DLL it would load from
+  // its own folder) comes from anyone but this run; and it is the
+  // installer's working directory.
+  const std::wstring folder = joinPath(productFolder, kInstallerFolderName);
+  UniqueFileHandle folderHold = makeFreshHeldFolder(folder);
+  if (!folderHold) return;
+  installHeld(installer, arguments, folder);
+  removeHeldFolder(folderHold, folder);
 }
 
 }  // namespace tenvik

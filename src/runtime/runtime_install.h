@@ -6,12 +6,18 @@
 
 namespace tenvik {
 
+// Every installation below writes the installer into a folder of its own,
+// made anew inside productFolder: the product folder as prepareProductFolder
+// (system/protected_folder.h) made it, held by the caller for the whole
+// call, so that nobody but administrators can write beside the installer or
+// swap it. An empty productFolder installs nothing.
+
 // Makes sure a .NET 6 runtime is installed for 64-bit (x64) or 32-bit (x86)
 // Windows: the Windows Desktop runtime first, the base runtime as fallback,
 // each downloaded and installed when the registry does not show it. silent
 // picks the installer switches. True when a runtime shows up at the end.
-bool ensureRuntimeX64(bool silent);
-bool ensureRuntimeX86(bool silent);
+bool ensureRuntimeX64(bool silent, const std::wstring& productFolder);
+bool ensureRuntimeX86(bool silent, const std::wstring& productFolder);
 
 // Makes sure a runtime that meets rule is installed for 64-bit (x64) or
 // 32-bit (x86) Windows, one step of ruleSteps after the other: a step none of
@@ -21,23 +27,28 @@ bool ensureRuntimeX86(bool silent);
 // when there is one, and then no request is made; else it is downloaded from
 // the build's download server. True as soon as a step is met. For the
 // standard rule, with nothing bundled, this is ensureRuntimeX64/X86.
-bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent);
+bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder);
 
 // One step of the above: probe frameworkKey, install from installerUrl when
 // missing, and probe again. The second probe alone decides.
-bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent);
+bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent,
+                   const std::wstring& productFolder);
 
 // Downloads the installer at installerUrl (within the build's download limit)
-// into the temporary directory, holds the file against changes, checks that
-// the build's installer signer signed it, runs it with arguments, waits for
-// it and deletes it again. A failed download or check runs nothing; the file
-// is deleted all the same.
-void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments);
+// and installs it as installRuntimeFrom does.
+void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
+                    const std::wstring& productFolder);
 
-// What installRuntime does after the download, for installer bytes that come
-// from elsewhere (such as the image): written to the temporary directory in
-// pieces, held, checked, run with arguments, waited for and deleted. The
-// bytes are only read.
-void installRuntimeFrom(std::string_view installer, const std::wstring& arguments);
+// Installs from installer bytes (a download, or what the image carries):
+// the folder productFolder\Runtime.tmp is made anew and held, the bytes are
+// written to a new file "DotNET-Setup.exe" in it and that one file object is
+// kept from its creation to its deletion: written through the creating
+// handle, then held against changes, its signature checked (the build's
+// installer signer) through it, run with arguments and with the folder as
+// working directory, waited for, and deleted through it. An empty download,
+// a failed write or check runs nothing; the folder is removed at the end.
+// The bytes are only read.
+void installRuntimeFrom(std::string_view installer, const std::wstring& arguments,
+                        const std::wstring& productFolder);
 
 }  // namespace tenvik

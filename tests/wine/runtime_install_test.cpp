@@ -9,6 +9,9 @@
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
 #include "standin_reports.h"
+#include "system/file_system.h"
+#include "system/protected_folder.h"
+#include "system/unique_handle.h"
 #include "support/http_fixture.h"
 #include "support/wine_support.h"
 
@@ -43,16 +46,23 @@ class RuntimeInstall : public ::testing::Test {
     installer_ = test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer.exe"));
     ASSERT_FALSE(installer_.empty());
     temp_ = test::tempPath();
-    installerFile_ = temp_ + runtime::kInstallerFileName;
-    DeleteFileW(installerFile_.c_str());
+    tempInstaller_ = temp_ + runtime::kInstallerFileName;
+    DeleteFileW(tempInstaller_.c_str());
+    // The product folder as a run prepares and holds it.
+    productFolder_ = scratch_ + L"\\Tenvik";
+    product_ = prepareProductFolder(productFolder_);
+    ASSERT_TRUE(product_.handle);
+    installerFolder_ = productFolder_ + L"\\Runtime.tmp";
+    installerFile_ = installerFolder_ + L"\\" + runtime::kInstallerFileName;
   }
 
   void TearDown() override {
     for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
     if (!originalTmp_.empty()) SetEnvironmentVariableW(L"TMP", originalTmp_.c_str());
     cleanRegistry();
+    product_.handle.reset();
     if (!scratch_.empty()) test::deleteTree(scratch_);
-    if (!installerFile_.empty()) DeleteFileW(installerFile_.c_str());
+    if (!tempInstaller_.empty()) DeleteFileW(tempInstaller_.c_str());
   }
 
   void serveInstallerEverywhere() {
@@ -73,7 +83,7 @@ class RuntimeInstall : public ::testing::Test {
     originalTmp_ = test::environmentVariable(L"TMP");
     SetEnvironmentVariableW(L"TMP", directory.c_str());
     temp_ = test::tempPath();
-    installerFile_ = temp_ + runtime::kInstallerFileName;
+    tempInstaller_ = temp_ + runtime::kInstallerFileName;
   }
 
   static std::vector<std::string> requestedTargets() {
@@ -88,6 +98,10 @@ class RuntimeInstall : public ::testing::Test {
   std::wstring scratch_;
   std::wstring report_;
   std::wstring temp_;
+  std::wstring tempInstaller_;  // where the installer went once: never written now
+  std::wstring productFolder_;
+  ProductFolder product_;
+  std::wstring installerFolder_;
   std::wstring installerFile_;
   std::wstring originalTmp_;
 };
@@ -107,7 +121,7 @@ TEST_F(RuntimeInstall, TheRegistryAloneDecidesNotTheExitCode) {
     cleanRegistry();
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_EXIT", c.exitCode);
     installerRegisters(c.registers ? runtime::kBaseFrameworkX86 : L"none");
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true), c.registers)
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_), c.registers)
         << "exit " << test::narrow(c.exitCode);
   }
 }
@@ -116,7 +130,7 @@ TEST_F(RuntimeInstall, TheInstallerIsWaitedFor) {
   serveInstallerEverywhere();
   installerRegisters(runtime::kDesktopFrameworkX64);
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_SLEEP_MS", L"2000");
-  EXPECT_TRUE(ensureRuntimeX64(true));
+  EXPECT_TRUE(ensureRuntimeX64(true, productFolder_));
   EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet/desktop?arch=amd64"});
 }
 
@@ -125,7 +139,7 @@ TEST_F(RuntimeInstall, ADesktopInstallerThatBringsTheBaseRuntimeEndsTheSearch) {
   // The second run would register the desktop runtime; it must not happen.
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", runtime::kBaseFrameworkX86);
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2", runtime::kDesktopFrameworkX86);
-  EXPECT_TRUE(ensureRuntimeX86(false));
+  EXPECT_TRUE(ensureRuntimeX86(false, productFolder_));
   EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet/desktop?arch=x86"});
   EXPECT_FALSE(isRuntimeInstalled(runtime::kDesktopFrameworkX86));
 }
@@ -134,7 +148,7 @@ TEST_F(RuntimeInstall, TheBaseInstallerRescuesAFailedDesktopInstallation) {
   serveInstallerEverywhere();
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", L"none");
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2", runtime::kBaseFrameworkX64);
-  EXPECT_TRUE(ensureRuntimeX64(true));
+  EXPECT_TRUE(ensureRuntimeX64(true, productFolder_));
   EXPECT_EQ(requestedTargets(), (std::vector<std::string>{"/dotnet/desktop?arch=amd64", "/dotnet?arch=amd64"}));
   EXPECT_EQ(installerRuns().size(), 2u);
 }
@@ -162,12 +176,15 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
   for (const Case& c : cases) {
     test::resetHttpServer();
     if (c.served) test::setRoute("/dotnet?arch=x86", c.answer);
+    createDirectories(installerFolder_);
     test::writeFileBytes(installerFile_, "left over from an interrupted run");
     const long handlesBefore = test::openHandleCount();
-    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
+    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", productFolder_);
     EXPECT_EQ(test::openHandleCount(), handlesBefore) << c.what;
     EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet?arch=x86"}) << c.what;
     EXPECT_FALSE(test::fileExists(installerFile_)) << c.what;
+    EXPECT_FALSE(test::directoryExists(installerFolder_)) << c.what;
+    EXPECT_FALSE(test::fileExists(tempInstaller_)) << c.what;
   }
   EXPECT_TRUE(installerRuns().empty());
 }
@@ -197,7 +214,7 @@ TEST_F(RuntimeInstall, OnlyAnInstallerSignedByTheRequiredSignerRuns) {
     route.body = c.body;
     test::setRoute("/dotnet?arch=x86", route);
     const size_t runsBefore = installerRuns().size();
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true), c.runs);
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_), c.runs);
     const std::vector<test::StandinRun> runs = installerRuns();
     ASSERT_EQ(runs.size(), runsBefore + (c.runs ? 1 : 0));
     EXPECT_FALSE(test::fileExists(installerFile_));
@@ -209,27 +226,101 @@ TEST_F(RuntimeInstall, OnlyAnInstallerSignedByTheRequiredSignerRuns) {
   }
 }
 
-TEST_F(RuntimeInstall, WithoutATemporaryDirectoryNothingIsWrittenOrRun) {
-  // Wine's GetTempPathW gives up on a TMP longer than MAX_PATH.
-  useTemporaryDirectory(L"C:\\" + std::wstring(300, L't'));
-  if (!temp_.empty()) GTEST_SKIP() << "this platform finds a temporary directory anyway";
+TEST_F(RuntimeInstall, WithoutAProductFolderNothingIsWrittenOrRun) {
   serveInstallerEverywhere();
   wchar_t current[MAX_PATH * 2];
   ASSERT_GT(GetCurrentDirectoryW(MAX_PATH * 2, current), 0u);
   const std::wstring inCurrent = std::wstring(current) + L"\\" + runtime::kInstallerFileName;
-  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
-  EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet?arch=x86"});  // the download comes first
-  EXPECT_TRUE(installerRuns().empty());
-  EXPECT_FALSE(test::fileExists(inCurrent));
-  EXPECT_FALSE(test::fileExists(runtime::kInstallerFileName));
+  for (const std::wstring& folder : {std::wstring(), scratch_ + L"\\missing\\Tenvik"}) {
+    SCOPED_TRACE(test::narrow(folder));
+    test::resetHttpServer();
+    serveInstallerEverywhere();
+    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", folder);
+    EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet?arch=x86"});  // the download comes first
+    EXPECT_TRUE(installerRuns().empty());
+    EXPECT_FALSE(test::fileExists(inCurrent));
+    EXPECT_FALSE(test::fileExists(runtime::kInstallerFileName));
+    EXPECT_FALSE(test::directoryExists(scratch_ + L"\\missing"));
+  }
+}
+
+TEST_F(RuntimeInstall, TheInstallerRunsFromItsOwnFolderInTheProductFolder) {
+  serveInstallerEverywhere();
+  // The user's temporary directory plays no part: not even one it cannot use.
+  useTemporaryDirectory(L"C:\\" + std::wstring(300, L't'));
+  installerRegisters(runtime::kBaseFrameworkX86);
+  EXPECT_TRUE(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_));
+  const std::vector<test::StandinRun> runs = installerRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(test::comparablePath(runs[0].at("module")), test::comparablePath(installerFile_));
+  EXPECT_EQ(test::comparablePath(runs[0].at("directory")), test::comparablePath(installerFolder_));
+  EXPECT_EQ(runs[0].at("command"), installerFile_ + L" /quiet /norestart");
+  EXPECT_FALSE(test::directoryExists(installerFolder_));
+  EXPECT_TRUE(test::directoryExists(productFolder_));
+}
+
+// The file that runs is the one this call wrote: never one that stood at the
+// name before, held open or not, and never one in the user's temporary
+// directory, where the user's unelevated programs may write.
+TEST_F(RuntimeInstall, APlantedOrHeldInstallerIsNeverTheOneRun) {
+  serveInstallerEverywhere();
+  installerRegisters(runtime::kBaseFrameworkX86);
+  const std::string planted = test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-wrong-signer.exe"));
+  ASSERT_FALSE(planted.empty());
+  struct Case {
+    const char* what;
+    bool inTemp;      // else left in the installer's folder, as by an interrupted run
+    bool heldOpen;    // by its planter, reading without sharing deletion
+    bool installs;
+  };
+  const Case cases[] = {
+      {"in the temporary directory", true, false, true},
+      {"held open in the temporary directory", true, true, true},
+      {"left in the installer's folder", false, false, true},
+      // It cannot be removed, so the folder cannot be made anew: nothing runs.
+      {"held open in the installer's folder", false, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    cleanRegistry();
+    const std::wstring plantedPath = c.inTemp ? tempInstaller_ : installerFile_;
+    if (!c.inTemp) {
+      ASSERT_TRUE(createDirectories(installerFolder_));
+    }
+    test::writeFileBytes(plantedPath, planted);
+    UniqueFileHandle planter;
+    if (c.heldOpen) {
+      planter.reset(CreateFileW(plantedPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(planter);
+    }
+    const size_t runsBefore = installerRuns().size();
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_), c.installs);
+    const std::vector<test::StandinRun> runs = installerRuns();
+    ASSERT_EQ(runs.size(), runsBefore + (c.installs ? 1 : 0));
+    if (c.installs) {
+      EXPECT_EQ(test::comparablePath(runs.back().at("module")), test::comparablePath(installerFile_));
+      EXPECT_EQ(test::comparablePath(runs.back().at("directory")), test::comparablePath(installerFolder_));
+    }
+    planter.reset();
+    // A planted file elsewhere is left as it is; one left in the folder goes
+    // with the folder, unless it was held.
+    if (c.inTemp || c.heldOpen) {
+      EXPECT_EQ(test::readFileBytes(plantedPath), planted);
+    } else {
+      EXPECT_FALSE(test::fileExists(plantedPath));
+    }
+    DeleteFileW(plantedPath.c_str());
+    removeDirectory(installerFolder_);
+  }
 }
 
 TEST_F(RuntimeInstall, NoHandleOutlivesAnInstallation) {
   serveInstallerEverywhere();
-  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");  // loads what stays loaded
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", productFolder_);  // loads what stays loaded
   const long before = test::openHandleCount();
   if (before < 0) GTEST_SKIP() << "the platform does not list handles";
-  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart");
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", productFolder_);
   EXPECT_EQ(installerRuns().size(), 2u);
   EXPECT_EQ(test::openHandleCount(), before);
 }

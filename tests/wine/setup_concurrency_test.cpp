@@ -79,6 +79,7 @@ class SetupConcurrency : public LaunchTest {
     releaseGate(gate_);  // a stand-in still waiting ends
     for (const wchar_t* name : kVariables) SetEnvironmentVariableW(name, nullptr);
     deleteTree(otherProductDirectory());
+    for (const std::wstring& copy : movedAsideCopies(otherProductDirectory())) deleteTree(copy);
     LaunchTest::TearDown();
   }
 
@@ -188,17 +189,16 @@ class SetupConcurrencyRuntime : public SetupConcurrency {
     installerReport_ = scratch_ + L"\\installer-report.txt";
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REPORT", installerReport_.c_str());
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_LOCATION", (hostDirectory_ + L"\\").c_str());
-    installerFile_ = tempPath() + L"DotNET-Setup.exe";
-    DeleteFileW(installerFile_.c_str());
     RouteSpec route;
     route.body = readFileBytes(buildPath(L"standins\\fake_runtime_installer.exe"));
     ASSERT_FALSE(route.body.empty());
     setRoute(kDesktopX64, route);
     setRoute(kBaseX64, route);
   }
-  void TearDown() override {
-    DeleteFileW(installerFile_.c_str());
-    SetupConcurrency::TearDown();
+  // Neither product left an installer behind, nor put one where it once went.
+  bool noInstallerLeft() const {
+    return !fileExists(installerFile()) && !fileExists(otherProductDirectory() + L"\\Runtime.tmp\\DotNET-Setup.exe") &&
+           !fileExists(tempPath() + L"DotNET-Setup.exe");
   }
 
   static std::vector<std::string> requests() {
@@ -209,7 +209,6 @@ class SetupConcurrencyRuntime : public SetupConcurrency {
   size_t installerRuns() const { return readStandinRuns(installerReport_).size(); }
 
   std::wstring installerReport_;
-  std::wstring installerFile_;
 };
 
 TEST_F(SetupConcurrencyRuntime, TwoProductsMissingTheRuntimeInstallItOnce) {
@@ -241,7 +240,7 @@ TEST_F(SetupConcurrencyRuntime, TwoProductsMissingTheRuntimeInstallItOnce) {
   EXPECT_EQ(installerRuns(), 1u);
   EXPECT_TRUE(readHostReport(firstReport).present);
   EXPECT_TRUE(readHostReport(secondReport).present);
-  EXPECT_FALSE(fileExists(installerFile_));
+  EXPECT_TRUE(noInstallerLeft());
 }
 
 TEST_F(SetupConcurrencyRuntime, AnInstallerThatMeetsAnotherInstallationRunsAgain) {
@@ -254,7 +253,7 @@ TEST_F(SetupConcurrencyRuntime, AnInstallerThatMeetsAnotherInstallationRunsAgain
   EXPECT_EQ(requests(), std::vector<std::string>{kDesktopX64});
   EXPECT_EQ(installerRuns(), 2u);
   EXPECT_TRUE(readHostReport(report).present);
-  EXPECT_FALSE(fileExists(installerFile_));
+  EXPECT_TRUE(noInstallerLeft());
 }
 
 TEST_F(SetupConcurrencyRuntime, AnInstallationThatStaysBusyIsTriedTenTimesMoreThenTheProbeDecides) {
@@ -267,7 +266,7 @@ TEST_F(SetupConcurrencyRuntime, AnInstallationThatStaysBusyIsTriedTenTimesMoreTh
   EXPECT_EQ(requests(), (std::vector<std::string>{kDesktopX64, kBaseX64}));
   EXPECT_EQ(installerRuns(), 22u);
   EXPECT_FALSE(readHostReport(report).present);
-  EXPECT_FALSE(fileExists(installerFile_));
+  EXPECT_TRUE(noInstallerLeft());
 }
 
 TEST_F(SetupConcurrencyRuntime, ARestartCodeIsNotRetriedAndTheProbeDecides) {

@@ -42,12 +42,13 @@ class SetupRuntimeRule : public LaunchTest {
     clearRuntimeRegistrations();
     installerReport_ = scratch_ + L"\\installer-report.txt";
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REPORT", installerReport_.c_str());
-    installerFile_ = tempPath() + L"DotNET-Setup.exe";
-    DeleteFileW(installerFile_.c_str());
+    installerFile_ = installerFile();
+    tempInstaller_ = tempPath() + L"DotNET-Setup.exe";
+    DeleteFileW(tempInstaller_.c_str());
   }
   void TearDown() override {
     for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
-    DeleteFileW(installerFile_.c_str());
+    DeleteFileW(tempInstaller_.c_str());
     LaunchTest::TearDown();
   }
 
@@ -84,6 +85,7 @@ class SetupRuntimeRule : public LaunchTest {
 
   std::wstring installerReport_;
   std::wstring installerFile_;
+  std::wstring tempInstaller_;  // where the installer went once: never written now
 };
 
 TEST_F(SetupRuntimeRule, APresentRuntime10RunsTheHostWithoutARequest) {
@@ -135,7 +137,9 @@ TEST_F(SetupRuntimeRule, ABundledInstallerIsUsedWithoutAnyRequest) {
   const auto runs = installerRuns();
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs.front().at("command"), installerFile_ + L" /passive /norestart");
-  EXPECT_EQ(comparablePath(runs.front().at("directory")), comparablePath(tempPath()));
+  EXPECT_EQ(comparablePath(runs.front().at("directory")), comparablePath(installerDirectory()));
+  EXPECT_EQ(comparablePath(runs.front().at("module")), comparablePath(installerFile_));
+  EXPECT_FALSE(fileExists(tempInstaller_));
   EXPECT_FALSE(fileExists(installerFile_));
   EXPECT_TRUE(hostReport().present);
 }

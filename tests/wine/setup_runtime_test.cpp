@@ -34,14 +34,15 @@ class SetupRuntime : public LaunchTest {
     clearRuntimeRegistrations();
     installerReport_ = scratch_ + L"\\installer-report.txt";
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REPORT", installerReport_.c_str());
-    installerFile_ = tempPath() + L"DotNET-Setup.exe";
-    DeleteFileW(installerFile_.c_str());
+    installerFile_ = installerFile();
+    tempInstaller_ = tempPath() + L"DotNET-Setup.exe";
+    DeleteFileW(tempInstaller_.c_str());
     exe_ = setupWithPackage(scratch_, {{"App.dll", "app"}});
   }
   void TearDown() override {
     for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
     restoreUserProxySettings();
-    DeleteFileW(installerFile_.c_str());
+    DeleteFileW(tempInstaller_.c_str());
     LaunchTest::TearDown();
   }
 
@@ -69,6 +70,7 @@ class SetupRuntime : public LaunchTest {
 
   std::wstring installerReport_;
   std::wstring installerFile_;
+  std::wstring tempInstaller_;  // where the installer went once: never written now
   std::wstring exe_;
 };
 
@@ -94,7 +96,10 @@ TEST_F(SetupRuntime, AnInstalledRuntimeLetsTheRunGoOn) {
   ASSERT_EQ(runs.size(), 1u);
   const StandinRun& installer = runs.front();
   EXPECT_EQ(installer.at("command"), installerFile_ + L" /quiet /norestart");
-  EXPECT_EQ(comparablePath(installer.at("directory")), comparablePath(tempPath()));
+  EXPECT_EQ(comparablePath(installer.at("directory")), comparablePath(installerDirectory()));
+  EXPECT_EQ(comparablePath(installer.at("module")), comparablePath(installerFile_));
+  EXPECT_FALSE(directoryExists(installerDirectory()));
+  EXPECT_FALSE(fileExists(tempInstaller_));
   EXPECT_FALSE(fileExists(installerFile_));
   EXPECT_EQ(hostReport().parameters, narrow(workDirectory()) + "\\App.dll --silent");
 }
@@ -143,6 +148,33 @@ TEST_F(SetupRuntime, AFailedDownloadStartsNothing) {
   EXPECT_EQ(requests(), (std::vector<std::string>{kDesktopX64, kBaseX64}));
   EXPECT_TRUE(installerRuns().empty());
   EXPECT_FALSE(fileExists(installerFile_));
+}
+
+// A write of the installer that fails part way: Setup.exe runs under a Unix
+// file-size limit of 32 KB, which makes Wine's WriteFile come back short as a
+// full disk would. The installer is not run and nothing of it stays; the run
+// ends as for a failed installation. (The signature check would refuse the
+// cut file too, so this cannot tell which of the two stopped it.) Wine
+// cannot wait for a Linux program,
+// so the shell leaves Setup.exe's exit code in a file.
+TEST_F(SetupRuntime, AnInstallerThatCannotBeWrittenWholeIsNeverRun) {
+  serveInstaller(kDesktopX64);
+  serveInstaller(kBaseX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  SetEnvironmentVariableW(L"TENVIK_HOST_REPORT", (scratch_ + L"\\host-report.txt").c_str());
+  const std::wstring exitFile = scratch_ + L"\\exit-code.txt";
+  const std::string script = "trap '' XFSZ; ulimit -f 64; /usr/bin/wine '" + unixPathOf(exe_) + "' --silent; echo $? >'" +
+                             unixPathOf(exitFile) + ".part'; mv '" + unixPathOf(exitFile) + ".part' '" +
+                             unixPathOf(exitFile) + "'";
+  ASSERT_TRUE(runProgram(L"Z:\\bin\\sh", L"-c \"" + widen(script) + L"\"").started);
+  for (int waited = 0; waited < 120000 && !fileExists(exitFile); waited += 100) Sleep(100);
+  ASSERT_TRUE(fileExists(exitFile)) << "Setup.exe did not end";
+  EXPECT_EQ(readFileBytes(exitFile), "1\n");
+  EXPECT_EQ(requests(), (std::vector<std::string>{kDesktopX64, kBaseX64}));
+  EXPECT_TRUE(installerRuns().empty());
+  EXPECT_FALSE(directoryExists(installerDirectory()));
+  EXPECT_FALSE(fileExists(tempInstaller_));
+  EXPECT_FALSE(hostReport().present);
 }
 
 TEST_F(SetupRuntime, TheDownloadGoesThroughTheUsersProxy) {

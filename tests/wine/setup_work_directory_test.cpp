@@ -1,14 +1,19 @@
 // End-to-end runs of Setup.exe where somebody prepared ProgramData before it:
-// nothing planted in the work directory reaches the host, and nothing a link
-// points to is touched.
+// a product folder that is not ours is moved aside and never used, nothing
+// planted reaches the host, and nothing a link points to is touched. (Wine
+// reports the current user as the owner of every folder, so here every
+// product folder that was there before counts as somebody else's; which
+// ones Windows lets stand is shown by the native tables of folder_trust.)
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/launch_fixture.h"
 #include "support/setup_image.h"
 #include "system/file_system.h"
+#include "system/unique_handle.h"
 
 namespace tenvik::test {
 namespace {
@@ -17,6 +22,8 @@ class SetupWorkDirectory : public LaunchTest {
  protected:
   void TearDown() override {
     removeUnixLink(workDirectory() + L"\\link");
+    for (const std::wstring& copy : movedAsideCopies(productDirectory())) removeUnixLink(copy + L"\\Setup.tmp\\link");
+    removeUnixLink(productDirectory());
     LaunchTest::TearDown();
   }
 };
@@ -36,10 +43,62 @@ TEST_F(SetupWorkDirectory, APreparedWorkDirectoryIsReplacedBeforeAnythingIsUnpac
   EXPECT_EQ(report.files.count("evil.dll"), 0u);
   EXPECT_EQ(report.files.at("App.dll"), fileSignature(app));
   EXPECT_FALSE(directoryExists(workDirectory()));
-  // The product folder is taken over, its contents kept. (Wine accepts the
-  // new owner and DACL of an existing folder without applying them, so what
-  // it reports afterwards says nothing.)
-  EXPECT_EQ(readFileBytes(productDirectory() + L"\\notes.txt"), "kept");
+  // A product folder somebody made is moved aside as it stands, what it
+  // holds kept with it, and a new one made in its place.
+  EXPECT_FALSE(fileExists(productDirectory() + L"\\notes.txt"));
+  EXPECT_TRUE(grantsOthersNothing(productDirectory())) << daclText(productDirectory());
+  const std::vector<std::wstring> copies = movedAsideCopies(productDirectory());
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(readFileBytes(copies[0] + L"\\notes.txt"), "kept");
+  EXPECT_EQ(readFileBytes(copies[0] + L"\\Setup.tmp\\evil.dll"), "planted");
+}
+
+TEST_F(SetupWorkDirectory, AFileWhereTheProductFolderBelongsIsMovedAside) {
+  ASSERT_TRUE(writeFile(productDirectory(), "not a folder"));
+  const std::wstring exe = setupWithPackage(scratch_, {{"App.dll", "x"}});
+  EXPECT_EQ(runSetup(exe, L"--silent").exitCode, 0u);
+  EXPECT_TRUE(hostReport().present);
+  EXPECT_FALSE(directoryExists(workDirectory()));
+  EXPECT_TRUE(directoryExists(productDirectory()));
+  const std::vector<std::wstring> copies = movedAsideCopies(productDirectory());
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(readFileBytes(copies[0]), "not a folder");
+}
+
+// Held by its owner without sharing deletion, it cannot be moved: the run
+// ends before anything is written. (Wine enforces share modes on files only,
+// so a file stands in for such a folder.)
+TEST_F(SetupWorkDirectory, AProductFolderThatCannotBeMovedEndsTheRunBeforeAnythingIsWritten) {
+  ASSERT_TRUE(writeFile(productDirectory(), "held by its owner"));
+  UniqueFileHandle owner(CreateFileW(productDirectory().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(owner);
+  const std::wstring exe = setupWithPackage(scratch_, {{"App.dll", "x"}});
+  const RunResult run = runSetup(exe, L"--silent");
+  owner.reset();
+  EXPECT_EQ(run.exitCode, 0xFFFFFFFFu) << std::hex << run.exitCode;
+  EXPECT_FALSE(hostReport().present);
+  EXPECT_EQ(readFileBytes(productDirectory()), "held by its owner");
+  EXPECT_TRUE(movedAsideCopies(productDirectory()).empty());
+}
+
+// Windows moves a junction at the product folder aside as a link and runs;
+// Wine follows a Unix link whatever it is asked, so there the handle stands
+// for the target, and the run ends before writing anything. Either way
+// nothing is written through the link.
+TEST_F(SetupWorkDirectory, ALinkAtTheProductFolderIsNeverUsed) {
+  ASSERT_TRUE(writeFile(scratch_ + L"\\outside\\keep.txt", "keep"));
+  ASSERT_TRUE(makeUnixLink(scratch_ + L"\\outside", productDirectory()));
+  const std::wstring exe = setupWithPackage(scratch_, {{"App.dll", "x"}});
+  const RunResult run = runSetup(exe, L"--silent");
+  EXPECT_EQ(listFilesRecursive(scratch_ + L"\\outside"), std::vector<std::wstring>{L"keep.txt"});
+  if (run.exitCode == 0) {
+    EXPECT_TRUE(hostReport().present);
+    EXPECT_EQ(movedAsideCopies(productDirectory()).size(), 1u);
+  } else {
+    EXPECT_EQ(run.exitCode, 0xFFFFFFFFu) << std::hex << run.exitCode;
+    EXPECT_FALSE(hostReport().present);
+  }
 }
 
 // Windows removes the planted link as a link and runs; Wine cannot remove a

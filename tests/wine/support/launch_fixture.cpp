@@ -18,14 +18,19 @@ void LaunchTest::SetUp() {
   registerFramework(RuntimeArch::X64, L"Microsoft.WindowsDesktop.App", L"6.0.36");
   setInstallLocation(RuntimeArch::X64, hostDirectory_ + L"\\");
   installFakeHost(hostDirectory_);
+  deleteProductFolders();
+}
+
+void LaunchTest::deleteProductFolders() const {
   deleteTree(productDirectory());
+  for (const std::wstring& copy : movedAsideCopies(productDirectory())) deleteTree(copy);
 }
 
 void LaunchTest::TearDown() {
   SetEnvironmentVariableW(L"TENVIK_HOST_REPORT", nullptr);
   SetEnvironmentVariableW(L"TENVIK_HOST_EXIT", nullptr);
   clearRuntimeRegistrations();
-  deleteTree(productDirectory());
+  deleteProductFolders();
   deleteTree(scratch_);
 }
 
@@ -60,6 +65,8 @@ HostReport readHostReport(const std::wstring& path) {
 
 std::wstring LaunchTest::productDirectory() const { return programDataPath() + L"\\Tenvik"; }
 std::wstring LaunchTest::workDirectory() const { return productDirectory() + L"\\Setup.tmp"; }
+std::wstring LaunchTest::installerDirectory() const { return productDirectory() + L"\\Runtime.tmp"; }
+std::wstring LaunchTest::installerFile() const { return installerDirectory() + L"\\DotNET-Setup.exe"; }
 
 std::string fileSignature(const std::string& data) {
   const uLong crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.data()),

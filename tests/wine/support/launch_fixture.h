@@ -35,6 +35,11 @@ class LaunchTest : public ::testing::Test {
 
   std::wstring workDirectory() const;  // ProgramData\Tenvik\Setup.tmp
   std::wstring productDirectory() const;  // ProgramData\Tenvik
+  // Where the runtime installer is written and run from.
+  std::wstring installerDirectory() const;  // ProgramData\Tenvik\Runtime.tmp
+  std::wstring installerFile() const;       // ...\Runtime.tmp\DotNET-Setup.exe
+  // The product folder and whatever a run moved aside from it.
+  void deleteProductFolders() const;
 
   std::wstring scratch_;
   std::wstring hostDirectory_;

@@ -277,6 +277,24 @@ std::vector<std::wstring> listFilesRecursive(const std::wstring& root) {
   return files;
 }
 
+std::vector<std::wstring> movedAsideCopies(const std::wstring& path) {
+  std::vector<std::wstring> copies;
+  const std::wstring parent = path.substr(0, path.rfind(L'\\'));
+  const std::wstring name = path.substr(parent.size() + 1);
+  WIN32_FIND_DATAW found;
+  const HANDLE listing = FindFirstFileW((path + L".*").c_str(), &found);
+  if (listing == INVALID_HANDLE_VALUE) return copies;
+  do {
+    const std::wstring entry = found.cFileName;
+    const bool hexTail = entry.size() == name.size() + 17 &&
+                         entry.find_first_not_of(L"0123456789abcdef", name.size() + 1) == std::wstring::npos;
+    if (hexTail) copies.push_back(parent + L"\\" + entry);
+  } while (FindNextFileW(listing, &found));
+  FindClose(listing);
+  std::sort(copies.begin(), copies.end());
+  return copies;
+}
+
 std::string narrow(const std::wstring& text) { return toUTF8(text); }
 
 std::wstring widen(const std::string& utf8) { return toUTF16(utf8); }

@@ -77,6 +77,9 @@ bool grantsOthersNothing(const std::wstring& path);
 std::wstring makeScratchDirectory(const std::wstring& hint);
 // Names of the files below root, relative, "\\"-separated, sorted.
 std::vector<std::wstring> listFilesRecursive(const std::wstring& root);
+// Full paths of what the product folder path was moved aside to: the
+// entries beside it named "<its name>.<16 hex digits>", sorted.
+std::vector<std::wstring> movedAsideCopies(const std::wstring& path);
 
 // UTF-8 <-> UTF-16 for test data and stand-in reports.
 std::string narrow(const std::wstring& text);
