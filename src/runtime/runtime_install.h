@@ -6,6 +6,8 @@
 
 namespace tenvik {
 
+class RunProgress;
+
 // Makes sure a .NET 6 runtime is installed for 64-bit (x64) or 32-bit (x86)
 // Windows: the Windows Desktop runtime first, the base runtime as fallback,
 // each downloaded and installed when the registry does not show it. silent
@@ -22,6 +24,10 @@ bool ensureRuntimeX86(bool silent);
 // the build's download server. True as soon as a step is met. For the
 // standard rule, with nothing bundled, this is ensureRuntimeX64/X86.
 bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent);
+// The same, with each download shown through progress. A cancel during a
+// download ends the check at once, false, with nothing written or run and
+// no further step tried.
+bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, RunProgress& progress);
 
 // One step of the above: probe frameworkKey, install from installerUrl when
 // missing, and probe again. The second probe alone decides.
@@ -33,6 +39,9 @@ bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& install
 // it and deletes it again. A failed download or check runs nothing; the file
 // is deleted all the same.
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments);
+// The same, with the download shown through progress, which is hidden
+// before the installer runs; after a cancel nothing is written or run.
+void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments, RunProgress& progress);
 
 // What installRuntime does after the download, for installer bytes that come
 // from elsewhere (such as the image): written to the temporary directory in

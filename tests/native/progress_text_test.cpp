@@ -1,4 +1,4 @@
-#include "launcher/progress_text.h"
+#include "progress/progress_text.h"
 
 #include <gtest/gtest.h>
 

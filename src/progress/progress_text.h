@@ -1,6 +1,6 @@
 #pragma once
 // What the progress window says and how its bar stands, for each stage of a
-// run. Pure; the window itself (progress_window.h) only puts it on screen.
+// run. Pure; the window itself (progress/progress_window.h) only puts it on screen.
 
 #include <cstdint>
 #include <string>
