@@ -96,8 +96,8 @@ std::wstring unpackPayload(const std::wstring& workDirectory, const UnpackReport
 // The window when the image asks for one and somebody can see it; else the
 // progress that shows nothing. A window that cannot be had (no common
 // controls) leaves the run unseen too.
-std::unique_ptr<RunProgress> progressFor(const ImageSettings& settings, bool silent) {
-  if (settings.progressWindow && !silent) {
+std::unique_ptr<RunProgress> progressFor(const ImageSettings& image, bool silent) {
+  if (image.progressWindow && !silent) {
     if (std::unique_ptr<RunProgress> window = makeProgressWindow(settings::kProduct)) return window;
   }
   return std::make_unique<RunProgress>();
