@@ -65,7 +65,8 @@ DWORD waitForExit(const RunningProgram& program, DWORD timeoutMs = 120000) {
 
 struct Search {
   DWORD processId;
-  const wchar_t* className;
+  const wchar_t* className;  // or null
+  const wchar_t* caption;    // or null
   HWND found;
 };
 
@@ -75,7 +76,10 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
   GetWindowThreadProcessId(window, &owner);
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  if (owner == search->processId && std::wstring(name) == search->className && IsWindowVisible(window)) {
+  wchar_t caption[64] = {};
+  GetWindowTextW(window, caption, 64);
+  if (owner == search->processId && (!search->className || std::wstring(name) == search->className) &&
+      (!search->caption || std::wstring(caption) == search->caption) && IsWindowVisible(window)) {
     search->found = window;
     return FALSE;
   }
@@ -84,7 +88,13 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
 
 // The visible progress window of the program, or null.
 HWND progressWindowOf(const RunningProgram& program) {
-  Search search = {program.id, kWindowClass, nullptr};
+  Search search = {program.id, kWindowClass, nullptr, nullptr};
+  EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND errorBoxOf(const RunningProgram& program) {
+  Search search = {program.id, nullptr, L"Error", nullptr};
   EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -166,13 +176,13 @@ void takeScreenshot(HWND window, const std::wstring& name) {
   DeleteFileW(out.c_str());
   // A moment for the controls to paint what they were just told.
   Sleep(500);
-  RECT frame = {};
-  GetWindowRect(window, &frame);
-  constexpr int kMargin = 8;
+  // The window's inside: without a window manager nothing is drawn around it.
+  RECT inside = {};
+  GetClientRect(window, &inside);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
   wchar_t geometry[64];
-  swprintf(geometry, 64, L"%ldx%ld+%ld+%ld", frame.right - frame.left + 2 * kMargin,
-           frame.bottom - frame.top + 2 * kMargin, frame.left > kMargin ? frame.left - kMargin : 0,
-           frame.top > kMargin ? frame.top - kMargin : 0);
+  swprintf(geometry, 64, L"%ldx%ld+%ld+%ld", inside.right, inside.bottom, origin.x, origin.y);
   const std::wstring script = widen(narrow(environmentVariable(L"TENVIK_HARNESS_DIR"))) + L"/screenshot.sh";
   const std::wstring args = L"\"" + script + L"\" \"" + environmentVariable(L"DISPLAY") + L"\" \"" + geometry +
                             L"\" \"" + widen(unixPathOf(out)) + L"\"";
@@ -409,6 +419,34 @@ TEST_F(ProgressWindowGui, CancelDuringUnpackingEndsWithMinusOneWithoutTheHost) {
   EXPECT_EQ(waitForExit(program, 60000), 0xFFFFFFFFu);
   EXPECT_FALSE(fileExists(reportPath_)) << "the host was started";
   EXPECT_FALSE(directoryExists(workDirectory()));
+}
+
+// Without the setting, as by default, a slow download shows nothing but the
+// error box at the end.
+TEST_F(ProgressWindowGui, TheDefaultImageShowsNoWindowWhileItDownloads) {
+  clearRuntimeRegistrations();
+  serveSlowly(kDesktopX64, std::string(512 * 1024, 'd'), true);
+  const std::wstring dir = scratch_ + L"\\default";
+  CreateDirectoryW(dir.c_str(), nullptr);
+  const std::wstring exe = setupWithPackage(dir, {{"App.dll", "app"}});
+  RunningProgram program = start(exe, L"");
+  ASSERT_TRUE(program.process);
+  bool windowSeen = false;
+  HWND box = nullptr;
+  for (int waited = 0; waited < 240000 && !box; waited += 50) {
+    windowSeen = windowSeen || progressWindowOf(program) != nullptr;
+    box = errorBoxOf(program);
+    if (WaitForSingleObject(program.process.get(), 50) == WAIT_OBJECT_0) break;
+  }
+  EXPECT_FALSE(windowSeen);
+  ASSERT_NE(box, nullptr) << "no error box appeared";
+  // Both downloads were made, the slow one whole, before the box came.
+  EXPECT_EQ(loggedRequests().size(), 2u);
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    if (WaitForSingleObject(program.process.get(), 1000) == WAIT_OBJECT_0) break;
+  }
+  EXPECT_EQ(waitForExit(program, 60000), 1u);
 }
 
 // The window answers the keyboard: Esc cancels as the button does.
