@@ -187,6 +187,10 @@ TEST_F(PackerRuntime, ProgressWindowIsStampedOnOrOffAndOtherwiseKept) {
             0)
       << err_.str();
   EXPECT_EQ(settingsOf(readBytes(path("Off.exe"))), "runtime=desktop:10\nprogress-window=off\n");
+  ASSERT_EQ(run({"list", path("Kept.exe")}), 0);
+  EXPECT_NE(out_.str().find("bundled runtime installers: none\nprogress window: on\n"), std::string::npos) << out_.str();
+  ASSERT_EQ(run({"list", "--json", path("Off.exe")}), 0);
+  EXPECT_NE(out_.str().find("\"bundled\":[]},\"progressWindow\":false}"), std::string::npos) << out_.str();
 
   struct Case {
     std::vector<std::string> arguments;
