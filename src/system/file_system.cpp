@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
+#include "system/directory_handle.h"
 #include "system/path.h"
 #include "system/tree_removal.h"
 #include "system/unique_handle.h"
@@ -33,10 +36,13 @@ bool writeAll(HANDLE file, std::string_view content) {
   return true;
 }
 
-// The outcome of one pass over a tree: gone, or why not.
+// The outcome of one pass over a tree: gone, or why not; and the form of
+// delete the platform turned out to understand, kept for the next entry.
 struct TreeRemoval {
+  const RelativeOpener& opener;
   bool done = true;
   bool mayClearUp = true;  // every failure so far was of a kind that passes by itself
+  DeletionForm form = DeletionForm::posixIgnoringReadOnly;
 };
 
 void noteFailure(TreeRemoval& removal, bool mayClearUp = true) {
@@ -45,92 +51,157 @@ void noteFailure(TreeRemoval& removal, bool mayClearUp = true) {
   removal.mayClearUp = removal.mayClearUp && mayClearUp && removalMayClearUp(error);
 }
 
-// The entry itself, a link not followed.
-UniqueFileHandle openWithoutFollowing(const std::wstring& path, DWORD access) {
-  return UniqueFileHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+void noteLastingFailure(TreeRemoval& removal) {
+  removal.done = false;
+  removal.mayClearUp = false;
 }
 
-// Deletes the entry itself through a handle opened on the link, never on
-// what it points to; a read-only flag is cleared on the link the same way.
-// Wine follows links on every delete and refuses this one, so there a link
-// stays rather than its target going; no retry changes that.
-bool removeLinkItself(const std::wstring& path, DWORD attributes) {
-  const UniqueFileHandle link = openWithoutFollowing(path, DELETE | FILE_WRITE_ATTRIBUTES);
-  if (!link) return false;
-  if (isReadOnly(attributes)) {
-    FILE_BASIC_INFO basic = {};  // zero times: left as they are
-    basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY) ? (attributes & ~FILE_ATTRIBUTE_READONLY)
-                                                                   : FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(link.get(), FileBasicInfo, &basic, sizeof(basic));
-  }
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  return SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+// A read-only file or directory refuses the classic delete until the flag
+// is gone.
+void deleteThrough(HANDLE entry, DWORD attributes, TreeRemoval& removal, bool mayClearUp = true) {
+  if (isReadOnly(attributes)) clearReadOnly(entry, attributes);
+  if (!markForDeletion(entry, removal.form)) noteFailure(removal, mayClearUp);
 }
 
-// The delete of a read-only file or directory fails until the flag is gone.
-void clearReadOnly(const std::wstring& path, DWORD attributes) {
-  if (isReadOnly(attributes)) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-}
+void removeOpened(UniqueFileHandle entry, DWORD listedAttributes, TreeRemoval& removal);
 
-void removeEntry(const std::wstring& path, DWORD attributes, TreeRemoval& removal);
-
-void removeChildren(const std::wstring& directory, TreeRemoval& removal) {
-  WIN32_FIND_DATAW found;
-  UniqueFindHandle listing(FindFirstFileExW(joinPath(directory, L"*").c_str(), FindExInfoBasic, &found,
-                                            FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-  if (!listing) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) noteFailure(removal);
+// Every entry is opened relative to the directory's handle, so a directory
+// renamed or replaced by a link after it was opened is never left for
+// another one: the walk stays inside the tree it opened.
+void emptyDirectory(HANDLE directory, TreeRemoval& removal) {
+  const std::optional<std::vector<DirectoryRecord>> entries = listEntries(directory);
+  if (!entries) {
+    noteFailure(removal, GetLastError() != ERROR_INVALID_DATA);
     return;
   }
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    removeEntry(joinPath(directory, name), found.dwFileAttributes, removal);
-  } while (FindNextFileW(listing.get(), &found));
-}
-
-// What the handle itself is, asked without following a link: the listing's
-// word alone would leave a moment in which a directory could be swapped for
-// a junction before the walk goes into it.
-bool isPlainDirectory(const std::wstring& path) {
-  const UniqueFileHandle directory = openWithoutFollowing(path, FILE_READ_ATTRIBUTES);
-  FILE_ATTRIBUTE_TAG_INFO tag = {};
-  if (!directory || !GetFileInformationByHandleEx(directory.get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
-    return false;
+  for (const DirectoryRecord& listed : *entries) {
+    UniqueFileHandle entry = openEntry(removal.opener, directory, listed.name, kEntryAccess);
+    if (!entry) {
+      if (!removalFoundNothing(GetLastError())) noteFailure(removal);
+      continue;
+    }
+    removeOpened(std::move(entry), listed.attributes, removal);
   }
-  return removalStepFor(tag.FileAttributes) == RemovalStep::descend;
 }
 
-void removeEntry(const std::wstring& path, DWORD attributes, TreeRemoval& removal) {
-  switch (removalStepFor(attributes)) {
-    case RemovalStep::descend:
-      clearReadOnly(path, attributes);
-      if (isPlainDirectory(path)) removeChildren(path, removal);
-      if (!RemoveDirectoryW(path.c_str())) noteFailure(removal);
+// A plain directory open for listing: its entries first, then itself.
+void removeListableDirectory(HANDLE directory, DWORD attributes, TreeRemoval& removal) {
+  emptyDirectory(directory, removal);
+  deleteThrough(directory, attributes, removal);
+}
+
+// Judged by what the handle reports of itself; every step then goes through
+// that handle or one opened relative to it. The entry's handle is closed
+// before its parent is deleted, which the classic delete waits for.
+void removeOpened(UniqueFileHandle entry, DWORD listedAttributes, TreeRemoval& removal) {
+  const std::optional<DWORD> attributes = attributesOf(entry.get());
+  if (!attributes) {
+    noteFailure(removal);
+    return;
+  }
+  switch (removalStepFor(listedAttributes, *attributes)) {
+    case RemovalStep::descend: {
+      // The same directory again, now allowed to list it: opened through
+      // its own handle, never by name.
+      UniqueFileHandle listable = openEntry(removal.opener, entry.get(), L"", kListableEntryAccess);
+      entry.reset();
+      if (!listable) {
+        noteFailure(removal);
+        return;
+      }
+      removeListableDirectory(listable.get(), *attributes, removal);
       return;
+    }
     case RemovalStep::removeLink:
-      if (!removeLinkItself(path, attributes)) noteFailure(removal, false);
+      // Windows removes links of every kind this way, and the handle is the
+      // link's own. Nothing that a retry could change stops it otherwise.
+      deleteThrough(entry.get(), *attributes, removal, false);
       return;
     case RemovalStep::deleteFile:
-      clearReadOnly(path, attributes);
-      if (!DeleteFileW(path.c_str())) noteFailure(removal);
+      deleteThrough(entry.get(), *attributes, removal);
+      return;
+    case RemovalStep::leave:
+      // Wine opens the target of a link to a directory however it is asked,
+      // and cannot delete the link from Windows code: there the link stays.
+      noteLastingFailure(removal);
       return;
   }
 }
 
-TreeRemoval removeTree(const std::wstring& path) {
-  TreeRemoval removal;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    // Nothing there, or nothing we may look at: no retry helps.
-    removal.done = false;
-    removal.mayClearUp = false;
+bool isNothingThere(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Nothing left at path; a directory whose delete waits for another holder's
+// handle to close still answers, and so does anything made there since.
+bool pathIsGone(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && isNothingThere(GetLastError());
+}
+
+// The entry at path itself, a link not followed, with what its parent's
+// listing says of it beside what its handle says. Nothing at path is a
+// failure on the first pass and the goal on a later one.
+TreeRemoval removeTreeAt(const std::wstring& path, const RelativeOpener& opener, bool firstPass) {
+  TreeRemoval removal{opener};
+  const DWORD listed = GetFileAttributesW(path.c_str());
+  if (listed == INVALID_FILE_ATTRIBUTES) {
+    if (isNothingThere(GetLastError())) {
+      if (firstPass) noteLastingFailure(removal);
+    } else {
+      noteFailure(removal);  // a delete still pending answers as access denied
+    }
     return removal;
   }
-  removeEntry(path, attributes, removal);
+  UniqueFileHandle root(CreateFileW(path.c_str(), kEntryAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+  if (!root) {
+    noteFailure(removal);
+    return removal;
+  }
+  removeOpened(std::move(root), listed, removal);
+  if (removal.done && !pathIsGone(path)) {
+    SetLastError(ERROR_ACCESS_DENIED);  // the delete is still pending
+    noteFailure(removal);
+  }
   return removal;
+}
+
+TreeRemoval removeTreeByHandle(HANDLE directory, const RelativeOpener& opener) {
+  TreeRemoval removal{opener};
+  const std::optional<DWORD> attributes = attributesOf(directory);
+  if (!attributes) {
+    noteLastingFailure(removal);
+    return removal;
+  }
+  switch (removalStepFor(*attributes)) {
+    case RemovalStep::descend:
+      removeListableDirectory(directory, *attributes, removal);
+      break;
+    case RemovalStep::removeLink:
+      deleteThrough(directory, *attributes, removal, false);
+      break;
+    case RemovalStep::deleteFile:
+      deleteThrough(directory, *attributes, removal);
+      break;
+    case RemovalStep::leave:  // not a verdict on a handle alone
+      noteLastingFailure(removal);
+      break;
+  }
+  return removal;
+}
+
+// Passes over the tree until one removes it all, while every failure is of a
+// kind that passes by itself and the pause budget lasts.
+template <typename Pass>
+bool removeWithRetries(Pass pass) {
+  const std::optional<RelativeOpener> opener = loadRelativeOpener();
+  if (!opener) return false;
+  for (int attempt = 1;; ++attempt) {
+    const TreeRemoval removal = pass(*opener);
+    if (removal.done) return true;
+    const DWORD pause = removalPauseMs(attempt);
+    if (!removal.mayClearUp || pause == 0) return false;
+    Sleep(pause);
+  }
 }
 
 }  // namespace
@@ -154,13 +225,16 @@ bool createDirectories(const std::wstring& path) {
 }
 
 bool removeDirectory(const std::wstring& path) {
-  for (int attempt = 1;; ++attempt) {
-    const TreeRemoval removal = removeTree(path);
-    if (removal.done) return true;
-    const DWORD pause = removalPauseMs(attempt);
-    if (!removal.mayClearUp || pause == 0) return false;
-    Sleep(pause);
-  }
+  bool firstPass = true;
+  return removeWithRetries([&](const RelativeOpener& opener) {
+    const TreeRemoval removal = removeTreeAt(path, opener, firstPass);
+    firstPass = false;
+    return removal;
+  });
+}
+
+bool removeDirectoryByHandle(HANDLE directory) {
+  return removeWithRetries([directory](const RelativeOpener& opener) { return removeTreeByHandle(directory, opener); });
 }
 
 }  // namespace tenvik

@@ -3,6 +3,8 @@
 // are: no long-path prefix, no normalisation. None of these functions throws
 // or shows anything; each reports by its result alone.
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
@@ -21,12 +23,35 @@ bool writeFile(const std::wstring& path, std::string_view content);
 bool createDirectories(const std::wstring& path);
 
 // Deletes path and everything below it, permanently and without any window
-// or question. A junction or symbolic link, at path or anywhere below it, is
+// or question. The tree is walked through handles, never by path again: path
+// itself is opened without following a link, each directory is listed
+// through its own handle, each entry is opened by name relative to its
+// directory's handle without following a link, judged by what that handle
+// reports of itself, and deleted through it (with POSIX semantics where the
+// platform has them: Windows 10 on NTFS). So a directory swapped for a link
+// or moved elsewhere during the walk never sends it outside the tree it
+// opened. A junction or symbolic link, at path or anywhere below it, is
 // removed as a link: what it points to is never touched. Read-only entries
 // are removed too. While another process still holds an entry, retries start
 // after a few milliseconds and give up after about five seconds in all; a
 // failure that cannot pass by itself (nothing at path, a link Windows cannot
 // remove) gives up at once. True only when path is gone.
 bool removeDirectory(const std::wstring& path);
+
+// Removes what directory is open on, as removeDirectory does, with no path
+// at all: for a directory the caller holds open, so that nothing can take
+// its place between a check and the removal. The handle must have been
+// opened synchronously (CreateFileW without FILE_FLAG_OVERLAPPED, or the
+// native API with FILE_SYNCHRONOUS_IO_NONALERT), with
+// FILE_FLAG_BACKUP_SEMANTICS and FILE_FLAG_OPEN_REPARSE_POINT, for DELETE,
+// FILE_LIST_DIRECTORY, FILE_READ_ATTRIBUTES, FILE_WRITE_ATTRIBUTES and
+// SYNCHRONIZE; it may be held without FILE_SHARE_DELETE, since the delete
+// goes through it. What the handle reports of itself decides: a link is
+// removed as a link, a directory is emptied and then deleted. The handle
+// stays the caller's to close. True when everything below it is gone and it
+// is marked for deletion; it disappears at once where POSIX semantics are
+// had, otherwise when its last handle closes. The same retries as
+// removeDirectory.
+bool removeDirectoryByHandle(HANDLE directory);
 
 }  // namespace tenvik

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "open_handles.h"
 #include "support/wine_support.h"
 #include "system/unique_handle.h"
 
@@ -92,6 +94,39 @@ TEST_F(FileSystem, RemoveThenCreateLeavesAnEmptyDirectory) {
   EXPECT_TRUE(directoryExists(at(L"Tenvik")));
 }
 
+TEST_F(FileSystem, RemoveDirectoryTakesATreeOfEveryKindOfEntry) {
+  const std::wstring work = at(L"work");
+  ASSERT_TRUE(writeFile(work + L"\\App.dll", "app"));
+  ASSERT_TRUE(writeFile(work + L"\\a\\b\\c\\deep.txt", "deep"));
+  ASSERT_TRUE(createDirectories(work + L"\\a\\empty"));
+  ASSERT_TRUE(writeFile(work + L"\\a\\ro.txt", "ro"));
+  ASSERT_TRUE(SetFileAttributesW((work + L"\\a\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(writeFile(work + L"\\a\\b\\system.dat", "sys"));
+  ASSERT_TRUE(SetFileAttributesW((work + L"\\a\\b\\system.dat").c_str(), FILE_ATTRIBUTE_SYSTEM));
+  ASSERT_TRUE(writeFile(work + L"\\rodir\\inside.txt", "x"));
+  ASSERT_TRUE(SetFileAttributesW((work + L"\\rodir").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(writeFile(work + L"\\\x00e9t\x00e9 \x4e2d.txt", "wide"));
+  // More entries than one answer of the listing holds.
+  for (int i = 0; i < 700; ++i) {
+    ASSERT_TRUE(writeFile(work + L"\\many\\entry-with-a-rather-long-name-to-fill-the-listing-" + std::to_wstring(i), ""));
+  }
+  ASSERT_EQ(test::listFilesRecursive(work).size(), 706u);
+
+  EXPECT_TRUE(removeDirectory(work));
+  EXPECT_FALSE(directoryExists(work));
+  EXPECT_FALSE(fileExists(work));
+  EXPECT_TRUE(directoryExists(root_));
+}
+
+TEST_F(FileSystem, RemoveDirectoryLeavesNoHandleOpen) {
+  const long before = test::openHandleCount();
+  if (before < 0) GTEST_SKIP() << "the platform does not list handles";
+  ASSERT_TRUE(writeFile(at(L"work\\sub\\file.txt"), "x"));
+  EXPECT_TRUE(removeDirectory(at(L"work")));
+  EXPECT_FALSE(removeDirectory(at(L"work")));  // nothing there
+  EXPECT_EQ(test::openHandleCount(), before);
+}
+
 TEST_F(FileSystem, RemoveDirectoryReportsAFileThatStaysHeldOpen) {
   const std::wstring work = at(L"work");
   ASSERT_TRUE(writeFile(work + L"\\held.txt", "x"));
@@ -124,6 +159,75 @@ TEST_F(FileSystem, RemoveDirectoryWaitsForAFileThatIsLetGoSoon) {
   EXPECT_FALSE(directoryExists(work));
 }
 
+// A holder that shares deletion lets the file be marked, but under the
+// classic delete its name stays until the holder lets go, and with it the
+// directory; with POSIX semantics (Windows 10 on NTFS) both go at once.
+TEST_F(FileSystem, RemoveDirectoryOutlastsAHolderThatSharesDeletion) {
+  const std::wstring work = at(L"work");
+  ASSERT_TRUE(writeFile(work + L"\\shared.txt", "x"));
+  HANDLE holder = CreateFileW((work + L"\\shared.txt").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  UniqueKernelHandle releaser(CreateThread(nullptr, 0, closeSoon, holder, 0, nullptr));
+  ASSERT_TRUE(releaser);
+  EXPECT_TRUE(removeDirectory(work));
+  WaitForSingleObject(releaser.get(), INFINITE);
+  EXPECT_FALSE(directoryExists(work));
+}
+
+// What the run needs for a directory it holds open without FILE_SHARE_DELETE
+// from its creation to its removal.
+UniqueFileHandle holdDirectory(const std::wstring& path, DWORD share) {
+  return UniqueFileHandle(CreateFileW(
+      path.c_str(), DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE, share,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+TEST_F(FileSystem, RemoveDirectoryByHandleRemovesAHeldDirectory) {
+  const std::wstring work = at(L"work");
+  ASSERT_TRUE(writeFile(work + L"\\.package", "package"));
+  ASSERT_TRUE(writeFile(work + L"\\runtimes\\win\\lib.dll", "lib"));
+  ASSERT_TRUE(SetFileAttributesW((work + L"\\runtimes\\win\\lib.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+  UniqueFileHandle held = holdDirectory(work, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_TRUE(held);
+  const long before = test::openHandleCount();
+
+  EXPECT_TRUE(removeDirectoryByHandle(held.get()));
+  EXPECT_TRUE(test::listFilesRecursive(work).empty());
+  if (before >= 0) {
+    EXPECT_EQ(test::openHandleCount(), before);
+  }
+  held.reset();  // the classic delete waits for the last handle
+  EXPECT_FALSE(directoryExists(work));
+  EXPECT_TRUE(directoryExists(root_));
+}
+
+// The directory was moved away after it was opened and another one made in
+// its place: the removal stays with what it opened and never touches the
+// newcomer, which a walk by path would empty. Windows removes the moved
+// tree; Wine deletes an entry by the name it was opened with, which no
+// longer leads to it, so there the moved tree stays.
+TEST_F(FileSystem, RemoveDirectoryByHandleStaysWithTheDirectoryItOpened) {
+  const std::wstring work = at(L"work");
+  ASSERT_TRUE(writeFile(work + L"\\App.dll", "ours"));
+  ASSERT_TRUE(writeFile(work + L"\\sub\\lib.dll", "ours"));
+  UniqueFileHandle held = holdDirectory(work, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_TRUE(held);
+  ASSERT_TRUE(MoveFileW(work.c_str(), at(L"moved").c_str()));
+  ASSERT_TRUE(writeFile(work + L"\\App.dll", "theirs"));
+  ASSERT_TRUE(writeFile(work + L"\\sub\\lib.dll", "theirs"));
+  ASSERT_TRUE(writeFile(work + L"\\victim.txt", "theirs"));
+
+  const bool removed = removeDirectoryByHandle(held.get());
+  held.reset();
+  EXPECT_EQ(readFileBytes(work + L"\\App.dll"), "theirs");
+  EXPECT_EQ(readFileBytes(work + L"\\sub\\lib.dll"), "theirs");
+  EXPECT_EQ(readFileBytes(work + L"\\victim.txt"), "theirs");
+  if (removed) {
+    EXPECT_FALSE(directoryExists(at(L"moved")));
+  }
+}
+
 // The shell's removal went through a link into its target. Windows removes
 // the link itself; Wine cannot remove a Unix link to a directory from Windows
 // code, so there it stays and the removal reports failure. Either way the
@@ -143,6 +247,19 @@ TEST_F(FileSystem, RemoveDirectoryNeverFollowsALinkInsideTheTree) {
   test::removeUnixLink(at(L"work\\sub\\link"));
   EXPECT_TRUE(removeDirectory(at(L"work")));
   EXPECT_EQ(readFileBytes(at(L"outside\\keep.txt")), "keep");
+}
+
+// A link at the path itself: removed as a link on Windows, left under Wine;
+// its target is never emptied.
+TEST_F(FileSystem, RemoveDirectoryOnALinkNeverEmptiesItsTarget) {
+  ASSERT_TRUE(writeFile(at(L"outside\\keep.txt"), "keep"));
+  ASSERT_TRUE(writeFile(at(L"outside\\deeper\\keep.txt"), "keep"));
+  ASSERT_TRUE(test::makeUnixLink(at(L"outside"), at(L"link")));
+
+  removeDirectory(at(L"link"));
+  EXPECT_EQ(readFileBytes(at(L"outside\\keep.txt")), "keep");
+  EXPECT_EQ(readFileBytes(at(L"outside\\deeper\\keep.txt")), "keep");
+  test::removeUnixLink(at(L"link"));
 }
 
 }  // namespace
