@@ -148,11 +148,10 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
   if (!prepareWorkDirectory(productFolder, workDirectory)) return kExitHostNotStarted;
 
   int exitCode = kExitHostNotStarted;
-  const std::wstring launchTarget =
-      progress->shows()
-          ? unpackWhileShown([&workDirectory](const UnpackReport& report) { return unpackPayload(workDirectory, report); },
-                             *progress)
-          : unpackPayload(workDirectory, UnpackReport());
+  const Unpacking unpack = [&workDirectory](const UnpackReport& report) {
+    return unpackPayload(workDirectory, report);
+  };
+  const std::wstring launchTarget = progress->shows() ? unpackWhileShown(unpack, *progress) : unpack(UnpackReport());
   // The application may show windows of its own; ours would not answer.
   progress->hide();
   if (!launchTarget.empty()) {

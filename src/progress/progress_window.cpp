@@ -198,7 +198,9 @@ bool ProgressWindow::create() {
 void ProgressWindow::fitTo(UINT dpi, const RECT* suggested) {
   const auto scaled = [dpi](int pixels) { return MulDiv(pixels, static_cast<int>(dpi), kBaseDpi); };
   if (HFONT font = messageFontFor(dpi)) {
-    for (HWND control : {heading_, detail_, button_}) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    for (HWND control : {heading_, detail_, button_}) {
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
     font_.reset(font);  // the old one only now, when no control uses it any more
   }
   const int inner = scaled(kClientWidth - 2 * kMargin);
@@ -238,7 +240,8 @@ void ProgressWindow::show(const ProgressState& state) {
   if (fresh_ || view.detail != shown_.detail) SetWindowTextW(detail_, view.detail.c_str());
   if (fresh_ || view.marquee != shown_.marquee) {
     const LONG_PTR style = GetWindowLongPtrW(bar_, GWL_STYLE);
-    SetWindowLongPtrW(bar_, GWL_STYLE, view.marquee ? style | PBS_MARQUEE : style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+    const LONG_PTR marquee = PBS_MARQUEE;
+    SetWindowLongPtrW(bar_, GWL_STYLE, view.marquee ? style | marquee : style & ~marquee);
     SendMessageW(bar_, PBM_SETMARQUEE, view.marquee ? TRUE : FALSE, kMarqueeStepMs);
   }
   if (!view.marquee && (fresh_ || shown_.marquee || view.percent != shown_.percent)) {
