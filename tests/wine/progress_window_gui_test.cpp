@@ -449,6 +449,36 @@ TEST_F(ProgressWindowGui, TheDefaultImageShowsNoWindowWhileItDownloads) {
   EXPECT_EQ(waitForExit(program, 60000), 1u);
 }
 
+// A display of 144 DPI (150 %) gets the layout at one and a half times its
+// size, and a larger message font. Wine takes the DPI from the registry when
+// a program starts.
+TEST_F(ProgressWindowGui, TheLayoutFollowsTheDpi) {
+  const wchar_t* const kDesktopKey = L"Control Panel\\Desktop";
+  setRegistryDword(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", 144);
+  clearRuntimeRegistrations();
+  serveSlowly(kDesktopX64, std::string(3 * 1024 * 1024, 'd'), true);
+  const std::wstring exe = windowSetup({{"App.dll", "app"}}, scratch_ + L"\\dpi");
+  RunningProgram program = start(exe, L"");
+  const Shown shown = program.process ? waitForState(program, L"Downloading the .NET Desktop Runtime 6 (x64)",
+                                                     [](const Shown& s) { return percentIn(s.detail) >= 0; })
+                                      : Shown();
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"LogPixels");
+    RegCloseKey(key);
+  }
+  ASSERT_NE(shown.window, nullptr);
+  RECT inside = {};
+  GetClientRect(shown.window, &inside);
+  RECT button = {};
+  GetWindowRect(GetDlgItem(shown.window, IDCANCEL), &button);
+  EXPECT_EQ(inside.right, 630);
+  EXPECT_EQ(inside.bottom, 192);
+  EXPECT_EQ(button.right - button.left, 132);
+  pressCancel(shown);
+  EXPECT_EQ(waitForExit(program, 60000), 1u);
+}
+
 // The window answers the keyboard: Esc cancels as the button does.
 TEST_F(ProgressWindowGui, EscapeCancelsADownload) {
   clearRuntimeRegistrations();
