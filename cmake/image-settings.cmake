@@ -18,9 +18,14 @@ function(tenvik_check_runtime_rule rule)
 endfunction()
 
 # Writes the settings text to output; it is rewritten only when it changes.
+# progress_window (optional, a CMake boolean) turns the progress window on.
 function(tenvik_write_image_settings output runtime)
   tenvik_check_runtime_rule("${runtime}")
-  file(CONFIGURE OUTPUT "${output}" CONTENT "runtime=${runtime}\nprogress-window=off\n" @ONLY)
+  set(window off)
+  if(ARGC GREATER 2 AND ARGV2)
+    set(window on)
+  endif()
+  file(CONFIGURE OUTPUT "${output}" CONTENT "runtime=${runtime}\nprogress-window=${window}\n" @ONLY)
 endfunction()
 
 # Reads a list of framework:arch=FILE entries (desktop or base; x64 or x86;

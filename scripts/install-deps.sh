@@ -4,7 +4,8 @@
 # release tool, Wine (32-bit and 64-bit halves),
 # Xvfb, GoogleTest sources, the native build tools, clang with libFuzzer,
 # osslsigncode and openssl for signing, OpenSSL's headers and nlohmann-json for
-# the packer, gnuplot for the benchmark's chart. Safe to run again: a
+# the packer, gnuplot for the benchmark's chart, ImageMagick for the progress
+# window's screenshots. Safe to run again: a
 # machine that already has everything is left alone within a second.
 set -euo pipefail
 
@@ -13,7 +14,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 libwine:i386
-  clang libclang-rt-dev osslsigncode openssl libssl-dev nlohmann-json3-dev gnuplot-nox
+  clang libclang-rt-dev osslsigncode openssl libssl-dev nlohmann-json3-dev gnuplot-nox imagemagick
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

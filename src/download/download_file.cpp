@@ -13,6 +13,7 @@
 #include "download/url_parts.h"
 #include "download/winhttp_library.h"
 #include "download/winhttp_session.h"
+#include "system/run_progress.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
@@ -20,6 +21,37 @@ namespace {
 
 // 50 UTF-16 units: far more than any length we accept needs.
 constexpr DWORD kLengthTextBytes = 100;
+
+// How often a shown download's counts are brought to the window: often
+// enough for a bar that moves, and a cancel that stops the run at once.
+constexpr DWORD kProgressSliceMs = 100;
+
+// The counts of a download so far, written by the download thread and read
+// by the waiting one, each under the lock.
+class DownloadCounts {
+ public:
+  void setTotal(uint64_t total) {
+    AcquireSRWLockExclusive(&lock_);
+    total_ = total;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  void add(uint64_t bytes) {
+    AcquireSRWLockExclusive(&lock_);
+    received_ += bytes;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  void read(uint64_t& received, uint64_t& total) {
+    AcquireSRWLockShared(&lock_);
+    received = received_;
+    total = total_;
+    ReleaseSRWLockShared(&lock_);
+  }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  uint64_t received_ = 0;
+  uint64_t total_ = 0;  // 0: not declared
+};
 
 // What the caller and the download thread share. The thread holds its own
 // reference while it works, so an abandoned download still finds everything
@@ -29,6 +61,7 @@ struct DownloadJob {
   uint32_t limitMs = 0;
   uint64_t startMs = 0;
   std::atomic<bool> abandoned{false};
+  DownloadCounts counts;
   std::string body;  // written by the thread, read by the caller only after the thread ended
 };
 
@@ -57,7 +90,7 @@ bool outOfTime(const DownloadJob& job) {
   return job.abandoned.load() || deadlinePassed(job.startMs, GetTickCount64(), job.limitMs);
 }
 
-std::string download(const WinHttpLibrary& library, const DownloadJob& job, const UrlParts& parts) {
+std::string download(const WinHttpLibrary& library, DownloadJob& job, const UrlParts& parts) {
   const UniqueInternetHandle session = openSession(library, job.url);
   if (!session) return std::string();
   const SessionTimeouts timeouts = sessionTimeouts(job.limitMs);
@@ -91,6 +124,7 @@ std::string download(const WinHttpLibrary& library, const DownloadJob& job, cons
   if (!hasDownloadStatus(library, request.get())) return std::string();
 
   const ExpectedLength length = queryExpectedLength(library, request.get());
+  if (length.kind == ExpectedLength::declared) job.counts.setTotal(length.bytes);
   const auto readPiece = [&](char* destination, size_t capacity) {
     PieceRead piece;
     // A body that arrives, however slowly, never trips a receive time-out:
@@ -99,6 +133,7 @@ std::string download(const WinHttpLibrary& library, const DownloadJob& job, cons
     DWORD got = 0;
     piece.ok = library.readData(request.get(), destination, static_cast<DWORD>(capacity), &got) != FALSE;
     piece.bytes = got;
+    if (piece.ok) job.counts.add(got);
     return piece;
   };
   std::optional<std::string> body = readBody(length, readPiece);
@@ -172,6 +207,11 @@ std::shared_ptr<Lane>& currentLane() {
 }  // namespace
 
 std::string downloadFile(const std::wstring& url, uint32_t limitMs) {
+  RunProgress quiet;
+  return downloadFile(url, limitMs, quiet);
+}
+
+std::string downloadFile(const std::wstring& url, uint32_t limitMs, RunProgress& progress) {
   std::shared_ptr<DownloadJob> job;
   try {
     job = std::make_shared<DownloadJob>();
@@ -186,7 +226,22 @@ std::string downloadFile(const std::wstring& url, uint32_t limitMs) {
   if (!lane) return std::string();
   lane->pending = job;
   SetEvent(lane->wake.get());
-  if (WaitForSingleObject(lane->finished.get(), limitMs) != WAIT_OBJECT_0) {
+  // Unseen, one wait for the whole limit; shown, slices of it, with the
+  // counts brought to the window after each.
+  const DWORD slice = progress.shows() ? kProgressSliceMs : limitMs;
+  DWORD waited = WAIT_TIMEOUT;
+  while (waited == WAIT_TIMEOUT) {
+    const uint64_t elapsed = GetTickCount64() - job->startMs;
+    if (elapsed >= limitMs) break;
+    const uint64_t left = limitMs - elapsed;
+    waited = progress.wait(lane->finished.get(), left < slice ? static_cast<DWORD>(left) : slice);
+    uint64_t received = 0;
+    uint64_t total = 0;
+    job->counts.read(received, total);
+    progress.showDownloaded(received, total);
+  }
+  if (waited != WAIT_OBJECT_0) {
+    // Out of time, or cancelled: the thread finishes on its own, unheard.
     job->abandoned.store(true);
     lane->retired.store(true);
     currentLane().reset();

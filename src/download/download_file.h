@@ -17,4 +17,12 @@ namespace tenvik {
 // thread at a time.
 std::string downloadFile(const std::wstring& url, uint32_t limitMs);
 
+class RunProgress;
+
+// The same, waited for through progress: while it shows, the bytes received
+// (and the declared length, when there is one) are handed to it every
+// tenth of a second, and a cancel abandons the download as the limit does,
+// at once.
+std::string downloadFile(const std::wstring& url, uint32_t limitMs, RunProgress& progress);
+
 }  // namespace tenvik

@@ -5,20 +5,24 @@
 #include <shellapi.h>
 
 #include <exception>
+#include <memory>
 
 #include "build_settings.h"
 #include "launcher/command_line.h"
 #include "launcher/run_locks.h"
 #include "launcher/settings_resource.h"
+#include "launcher/shown_unpacking.h"
 #include "launcher/windows_environment.h"
 #include "package/extract_package.h"
 #include "package/payload_resource.h"
+#include "progress/progress_window.h"
 #include "runtime/runtime_install.h"
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/runtime_steps.h"
 #include "system/path.h"
 #include "system/protected_folder.h"
+#include "system/run_progress.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
@@ -77,15 +81,25 @@ int runHost(const std::wstring& hostPath, const std::wstring& parameters, const 
 // file must not be started elevated. A failed text conversion, or memory
 // running out for the payload, ends the run the same way, so the work
 // directory is still removed.
-std::wstring unpackPayload(const std::wstring& workDirectory) {
+std::wstring unpackPayload(const std::wstring& workDirectory, const UnpackReport& report) {
   try {
     const std::wstring packagePath = joinPath(workDirectory, L".package");
     writePayload(packagePath);
-    const PackageExtraction package = extractPackage(packagePath, workDirectory);
+    const PackageExtraction package = extractPackage(packagePath, workDirectory, report);
     return package.intact ? package.launchTarget : std::wstring();
   } catch (const std::exception&) {
     return std::wstring();
   }
+}
+
+// The window when the image asks for one and somebody can see it; else the
+// progress that shows nothing. A window that cannot be had (no common
+// controls) leaves the run unseen too.
+std::unique_ptr<RunProgress> progressFor(const ImageSettings& image, bool silent) {
+  if (image.progressWindow && !silent) {
+    if (std::unique_ptr<RunProgress> window = makeProgressWindow(settings::kProduct)) return window;
+  }
+  return std::make_unique<RunProgress>();
 }
 
 }  // namespace
@@ -105,9 +119,11 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
   const bool silent = commandLineAsksSilent(commandLine) || windowStationIsInvisible();
   const bool wow64 = isWow64();
 
+  const std::unique_ptr<RunProgress> progress = progressFor(settings, silent);
+
   // Held until the work directory is removed; a run that cannot have it
-  // in time has touched nothing.
-  const MachineMutex ownRun = waitForOtherRuns();
+  // in time, or whose user cancelled the wait, has touched nothing.
+  const MachineMutex ownRun = waitForOtherRuns(*progress);
   if (!ownRun.owned()) return kExitHostNotStarted;
 
   // Any user may create folders in ProgramData, so the product folder is
@@ -120,12 +136,14 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
   ProductFolder product = prepareProductFolder(productFolder);
   if (!product.handle) return kExitHostNotStarted;
 
-  const bool runtimeReady = withRuntimeInstallLock([&settings, wow64, silent, &productFolder] {
-    return ensureRuntimeForRule(settings.runtime, wow64, silent, productFolder);
-  });
+  const bool runtimeReady =
+      withRuntimeInstallLock(*progress, [&settings, wow64, silent, &productFolder, &progress] {
+        return ensureRuntimeForRule(settings.runtime, wow64, silent, productFolder, *progress);
+      });
   if (!runtimeReady) {
     releaseProductFolder(product, productFolder);
-    if (!silent) {
+    // A user who cancelled knows why the run ends; the box is for failures.
+    if (!silent && !progress->cancelled()) {
       const std::wstring message = prerequisiteFailureMessage(manualDownloadPage(settings.runtime.major));
       MessageBoxW(nullptr, message.c_str(), L"Error", MB_OK);
     }
@@ -139,7 +157,12 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
   if (!workHold) return kExitHostNotStarted;
 
   int exitCode = kExitHostNotStarted;
-  const std::wstring launchTarget = unpackPayload(workDirectory);
+  const Unpacking unpack = [&workDirectory](const UnpackReport& report) {
+    return unpackPayload(workDirectory, report);
+  };
+  const std::wstring launchTarget = progress->shows() ? unpackWhileShown(unpack, *progress) : unpack(UnpackReport());
+  // The application may show windows of its own; ours would not answer.
+  progress->hide();
   // The host goes by the name: the name must still lead to the folder we hold.
   if (!launchTarget.empty() && isStillAt(workHold.get(), workDirectory)) {
     const std::wstring directory = runtimeDirectory(wow64);

@@ -10,10 +10,16 @@ unsigned long waitBoundMs() { return static_cast<unsigned long>(settings::kRunWa
 
 }  // namespace
 
-MachineMutex waitForOtherRuns() { return acquireMachineMutex(runMutexName(settings::kProduct), waitBoundMs()); }
+MachineMutex waitForOtherRuns(RunProgress& progress) {
+  MachineMutex own = acquireMachineMutex(runMutexName(settings::kProduct), waitBoundMs(), progress);
+  progress.hide();
+  return own;
+}
 
-bool withRuntimeInstallLock(const std::function<bool()>& runtimeStep) {
-  const MachineMutex lock = acquireMachineMutex(kRuntimeInstallMutexName, waitBoundMs());
+bool withRuntimeInstallLock(RunProgress& progress, const std::function<bool()>& runtimeStep) {
+  const MachineMutex lock = acquireMachineMutex(kRuntimeInstallMutexName, waitBoundMs(), progress);
+  progress.hide();
+  if (progress.cancelled()) return false;
   return runtimeStep();
 }
 

@@ -5,13 +5,15 @@
 #include <functional>
 
 #include "system/machine_mutex.h"
+#include "system/run_progress.h"
 
 namespace tenvik {
 
 // The lock of this build's product word, which keeps a second run from
 // touching the work directory of a first one. Not owned when the bound
-// passed or the lock could not be had: the run must then end at once.
-MachineMutex waitForOtherRuns();
+// passed, the lock could not be had, or the user cancelled the wait shown
+// through progress: the run must then end at once.
+MachineMutex waitForOtherRuns(RunProgress& progress);
 
 // Runs runtimeStep (probe, install, probe) with the product-independent
 // runtime installation lock held, so that a second product waits for the
@@ -19,7 +21,8 @@ MachineMutex waitForOtherRuns();
 // passes or the lock cannot be had, the step runs without it: it is no worse
 // off than without the lock (a file another installation holds is not run,
 // an installer that meets another installation is retried). Returns what the
-// step returned.
-bool withRuntimeInstallLock(const std::function<bool()>& runtimeStep);
+// step returned; false without running it when the user cancelled the wait
+// shown through progress.
+bool withRuntimeInstallLock(RunProgress& progress, const std::function<bool()>& runtimeStep);
 
 }  // namespace tenvik

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tenvik {
@@ -20,5 +22,15 @@ struct PackageExtraction {
 // caller removes the directory. Throws std::runtime_error when a text
 // conversion fails.
 PackageExtraction extractPackage(const std::wstring& packagePath, const std::wstring& workDirectory);
+
+// Told, after each entry is handed on to be written, how many bytes of the
+// package file have been read (done) of how many there are (total, the
+// file's size; 0 when it cannot be told). Returning false stops the
+// extraction there: the package is then not intact.
+using UnpackReport = std::function<bool(uint64_t done, uint64_t total)>;
+
+// The same, reporting to report on the calling thread.
+PackageExtraction extractPackage(const std::wstring& packagePath, const std::wstring& workDirectory,
+                                 const UnpackReport& report);
 
 }  // namespace tenvik

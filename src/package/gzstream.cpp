@@ -88,6 +88,12 @@ bool gzstreambuf::endedWithoutError() const {
   return error == Z_OK && !gzdirect(file_);
 }
 
+long long gzstreambuf::compressed_offset() const {
+  if (!opened_) return 0;
+  const z_off_t offset = gzoffset(file_);
+  return offset < 0 ? 0 : static_cast<long long>(offset);
+}
+
 gzstreambuf::int_type gzstreambuf::overflow(int_type) {
   // zlib is only ever asked to open files for reading ("rb"), so there is
   // nowhere a written byte could go.

@@ -35,6 +35,9 @@ class gzstreambuf : public std::streambuf {
   // not passed through unchecked. False before the end was reached, and
   // after damaged, truncated or unchecked data.
   bool ended_cleanly() const { return end_ == End::clean; }
+  // How far into the file zlib has read and used, in bytes; 0 when nothing
+  // is open. Reaches the file's size once the data has been read through.
+  long long compressed_offset() const;
 
  protected:
   int_type overflow(int_type c) override;

@@ -5,6 +5,7 @@
 #include "build_settings.h"
 #include "download/download_deadline.h"
 #include "download/download_file.h"
+#include "progress/progress_text.h"
 #include "runtime/bundled_installer.h"
 #include "runtime/installer_signature.h"
 #include "runtime/installer_run.h"
@@ -15,6 +16,7 @@
 #include "system/held_file.h"
 #include "system/path.h"
 #include "system/protected_folder.h"
+#include "system/run_progress.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {
@@ -55,14 +57,20 @@ bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
 }
 
 bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool silent,
-                const std::wstring& productFolder) {
+                const std::wstring& productFolder, RunProgress& progress) {
   if (stepMet(step, rule)) return true;
   const std::wstring switches = installerSwitches(silent);
   if (const std::optional<std::string_view> bundled = bundledInstaller(step.installs, x64)) {
+    // The installer shows its own progress; a window of ours left standing
+    // meanwhile would not answer.
+    progress.hide();
     installRuntimeFrom(*bundled, switches, productFolder);
   } else {
+    progress.showDownloading(downloadSubject(step.installs, rule.major, x64));
     installRuntime(installerAddress(settings::kDownloadBase, installerPathFor(step.installs, x64, rule.major)),
-                   switches, productFolder);
+                   switches, productFolder, progress);
+    // Nothing was written or run: the user's own choice, not a failure to probe for.
+    if (progress.cancelled()) return false;
   }
   // Only the registry tells: installers also end non-zero after a success
   // that merely asks for a restart.
@@ -80,8 +88,15 @@ bool ensureRuntimeX86(bool silent, const std::wstring& productFolder) {
 }
 
 bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder) {
+  RunProgress quiet;
+  return ensureRuntimeForRule(rule, x64, silent, productFolder, quiet);
+}
+
+bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder,
+                          RunProgress& progress) {
   for (const RuleStep& step : ruleSteps(rule, x64)) {
-    if (ensureStep(step, rule, x64, silent, productFolder)) return true;
+    if (ensureStep(step, rule, x64, silent, productFolder, progress)) return true;
+    if (progress.cancelled()) return false;
   }
   return false;
 }
@@ -97,7 +112,18 @@ bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& install
 
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
                     const std::wstring& productFolder) {
-  const std::string installer = downloadFile(installerUrl, limitMilliseconds(settings::kDownloadLimitSeconds));
+  RunProgress quiet;
+  installRuntime(installerUrl, arguments, productFolder, quiet);
+}
+
+void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
+                    const std::wstring& productFolder, RunProgress& progress) {
+  const std::string installer =
+      downloadFile(installerUrl, limitMilliseconds(settings::kDownloadLimitSeconds), progress);
+  // The installer shows its own progress; a window of ours left standing
+  // meanwhile would not answer.
+  progress.hide();
+  if (progress.cancelled()) return;
   installRuntimeFrom(installer, arguments, productFolder);
 }
 

@@ -6,6 +6,8 @@
 
 namespace tenvik {
 
+class RunProgress;
+
 // Every installation below writes the installer into a folder of its own,
 // made anew inside productFolder: the product folder as prepareProductFolder
 // (system/protected_folder.h) made it, held by the caller for the whole
@@ -28,6 +30,11 @@ bool ensureRuntimeX86(bool silent, const std::wstring& productFolder);
 // the build's download server. True as soon as a step is met. For the
 // standard rule, with nothing bundled, this is ensureRuntimeX64/X86.
 bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder);
+// The same, with each download shown through progress. A cancel during a
+// download ends the check at once, false, with nothing written or run and
+// no further step tried.
+bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder,
+                          RunProgress& progress);
 
 // One step of the above: probe frameworkKey, install from installerUrl when
 // missing, and probe again. The second probe alone decides.
@@ -38,6 +45,10 @@ bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& install
 // and installs it as installRuntimeFrom does.
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
                     const std::wstring& productFolder);
+// The same, with the download shown through progress, which is hidden
+// before the installer runs; after a cancel nothing is written or run.
+void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
+                    const std::wstring& productFolder, RunProgress& progress);
 
 // Installs from installer bytes (a download, or what the image carries):
 // the folder productFolder\Runtime.tmp is made anew and held, the bytes are

@@ -7,6 +7,7 @@
 
 #include "system/lock_poll.h"
 #include "system/machine_mutex_name.h"
+#include "system/run_progress.h"
 
 namespace tenvik {
 namespace {
@@ -33,7 +34,8 @@ UniqueBoundaryDescriptor administratorsBoundary() {
 
 // Creating the namespace is taking the lock; it exists while another run
 // holds it, and we ask again until the bound passes.
-MachineMutex acquireNamespace(HANDLE boundary, const std::wstring& name, unsigned long waitMs) {
+MachineMutex acquireNamespace(HANDLE boundary, const std::wstring& name, unsigned long waitMs,
+                              RunProgress& progress) {
   UniqueLocalDescriptor descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kNamespaceDescriptor, SDDL_REVISION_1, descriptor.put(),
                                                             nullptr)) {
@@ -49,14 +51,20 @@ MachineMutex acquireNamespace(HANDLE boundary, const std::wstring& name, unsigne
     if (GetLastError() != ERROR_ALREADY_EXISTS) return MachineMutex();
     const long long pause = pauseBeforeAskingAgain(GetTickCount64() - start, waitMs, kNamespacePollMs);
     if (pause < 0) return MachineMutex();
-    Sleep(static_cast<DWORD>(pause));
+    progress.showWaiting();
+    if (progress.wait(nullptr, static_cast<DWORD>(pause)) == kWaitCancelled) return MachineMutex();
   }
 }
 
-MachineMutex acquireGlobalMutex(const std::wstring& name, unsigned long waitMs) {
+MachineMutex acquireGlobalMutex(const std::wstring& name, unsigned long waitMs, RunProgress& progress) {
   UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, globalMutexName(name).c_str()));
   if (!mutex) return MachineMutex();
-  const DWORD waited = WaitForSingleObject(mutex.get(), waitMs);
+  // A lock that is free at once shows no wait at all.
+  DWORD waited = WaitForSingleObject(mutex.get(), 0);
+  if (waited == WAIT_TIMEOUT && waitMs != 0) {
+    progress.showWaiting();
+    waited = progress.wait(mutex.get(), waitMs);
+  }
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return MachineMutex();
   return MachineMutex(std::move(mutex));
 }
@@ -83,9 +91,14 @@ MachineMutex& MachineMutex::operator=(MachineMutex&& other) noexcept {
 static_assert(kWaitWithoutBound == INFINITE, "the portable bound without end is the platform's");
 
 MachineMutex acquireMachineMutex(const std::wstring& name, unsigned long waitMs) {
+  RunProgress quiet;
+  return acquireMachineMutex(name, waitMs, quiet);
+}
+
+MachineMutex acquireMachineMutex(const std::wstring& name, unsigned long waitMs, RunProgress& progress) {
   const UniqueBoundaryDescriptor boundary = administratorsBoundary();
-  if (boundary) return acquireNamespace(boundary.get(), name, waitMs);
-  return acquireGlobalMutex(name, waitMs);
+  if (boundary) return acquireNamespace(boundary.get(), name, waitMs, progress);
+  return acquireGlobalMutex(name, waitMs, progress);
 }
 
 }  // namespace tenvik

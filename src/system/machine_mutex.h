@@ -22,6 +22,8 @@
 
 namespace tenvik {
 
+class RunProgress;
+
 // Owns the lock while owned() is true, and gives it up when it goes out of
 // scope (on the thread that acquired it): destroys the namespace, or
 // releases and closes the mutex. A mutex whose earlier owner ended without
@@ -55,6 +57,10 @@ class MachineMutex {
 // runs on one machine use the same kind of lock. The namespace is asked for
 // every kNamespacePollMs; the mutex is waited for by the platform.
 MachineMutex acquireMachineMutex(const std::wstring& name, unsigned long waitMs);
+
+// The same, waiting through progress: a lock that is not free at once shows
+// the waiting stage, and a cancel ends the wait without the lock.
+MachineMutex acquireMachineMutex(const std::wstring& name, unsigned long waitMs, RunProgress& progress);
 
 inline constexpr unsigned long kNamespacePollMs = 250;
 

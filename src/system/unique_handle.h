@@ -105,6 +105,12 @@ struct PrivateNamespaceTraits {  // namespaces we created: destroyed as they clo
   static void close(Handle h) { ClosePrivateNamespace(h, PRIVATE_NAMESPACE_FLAG_DESTROY); }
 };
 
+struct GdiObjectTraits {  // fonts and other GDI objects we created
+  using Handle = HGDIOBJ;
+  static Handle empty() { return nullptr; }
+  static void close(Handle h) { DeleteObject(h); }
+};
+
 // Memory the security functions allocate for the caller to LocalFree:
 // descriptors, SIDs and their text forms.
 template <typename Pointer>
@@ -125,5 +131,6 @@ using UniqueBoundaryDescriptor = UniqueHandle<BoundaryDescriptorTraits>;
 using UniquePrivateNamespace = UniqueHandle<PrivateNamespaceTraits>;
 using UniqueLocalDescriptor = UniqueHandle<LocalMemoryTraits<PSECURITY_DESCRIPTOR>>;
 using UniqueLocalString = UniqueHandle<LocalMemoryTraits<wchar_t*>>;
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 
 }  // namespace tenvik

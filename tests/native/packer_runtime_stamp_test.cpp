@@ -171,6 +171,48 @@ TEST_F(PackerRuntime, FromAppStampsTheAppsRuleAndListShowsIt) {
   EXPECT_EQ(settingsOf(readBytes(path("Derived.exe"))), "runtime=base:6.0.0\nprogress-window=on\n");
 }
 
+TEST_F(PackerRuntime, ProgressWindowIsStampedOnOrOffAndOtherwiseKept) {
+  ASSERT_EQ(run(packApp10({"--progress-window", "on"})), 0) << err_.str();
+  EXPECT_EQ(settingsOf(readBytes(path("Setup.exe"))), "runtime=desktop:10.0.0\nprogress-window=on\n");
+
+  // Off again from a stub that has it on; a stub's setting stays when not given.
+  writeBytes(root_ / "stub-on.exe", imageWith(sampleVersionRecord(), "runtime=desktop:10\nprogress-window=on\n"));
+  ASSERT_EQ(run({"pack", "--entry", "App.dll", "--output", path("app10.bmp"), path("app10")}), 0);
+  ASSERT_EQ(run({"pack", "--payload", path("app10.bmp"), "--stub", path("stub-on.exe"), "--output", path("Kept.exe")}),
+            0)
+      << err_.str();
+  EXPECT_EQ(settingsOf(readBytes(path("Kept.exe"))), "runtime=desktop:10\nprogress-window=on\n");
+  ASSERT_EQ(run({"pack", "--payload", path("app10.bmp"), "--stub", path("stub-on.exe"), "--progress-window", "off",
+                 "--output", path("Off.exe")}),
+            0)
+      << err_.str();
+  EXPECT_EQ(settingsOf(readBytes(path("Off.exe"))), "runtime=desktop:10\nprogress-window=off\n");
+  ASSERT_EQ(run({"list", path("Kept.exe")}), 0);
+  EXPECT_NE(out_.str().find("bundled runtime installers: none\nprogress window: on\n"), std::string::npos) << out_.str();
+  ASSERT_EQ(run({"list", "--json", path("Off.exe")}), 0);
+  EXPECT_NE(out_.str().find("\"bundled\":[]},\"progressWindow\":false}"), std::string::npos) << out_.str();
+
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* said;
+  };
+  const Case refused[] = {
+      {packApp10({"--progress-window", "yes"}), "on or off"},
+      {packApp10({"--progress-window", "on", "--progress-window", "off"}), "given twice"},
+      {{"pack", "--entry", "App.dll", "--stub", path("stub.exe"), "--output", path("Setup.exe"), path("app10"),
+        "--progress-window"},
+       "needs a value"},
+      {{"pack", "--entry", "App.dll", "--progress-window", "on", "--output", path("p.bmp"), path("app10")},
+       "need --stub"},
+  };
+  for (const Case& c : refused) {
+    fs::remove(path("Setup.exe"));
+    EXPECT_EQ(run(c.arguments), 2) << c.said;
+    EXPECT_NE(err_.str().find(c.said), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(path("Setup.exe")));
+  }
+}
+
 TEST_F(PackerRuntime, ApplicationsThatCannotBeServedAreRefusedWithTheirCodes) {
   struct Case {
     const char* what;

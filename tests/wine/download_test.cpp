@@ -12,6 +12,7 @@
 
 #include "download/download_file.h"
 #include "support/http_fixture.h"
+#include "support/recording_progress.h"
 #include "support/wine_support.h"
 
 namespace tenvik::test {
@@ -96,6 +97,42 @@ TEST_F(Download, ReturnsTheBodyByteForByte) {
     EXPECT_EQ(body.size(), size);
     EXPECT_TRUE(body == pattern(size));
   }
+}
+
+TEST_F(Download, AShownDownloadHandsOverItsCountsAndTheDeclaredLength) {
+  const std::string body = pattern(300000);
+  RouteSpec slow = bodyRoute(body);
+  slow.chunk = 16384;
+  slow.pauseMs = 20;
+  setRoute("/counted", slow);
+  RouteSpec noLength = slow;
+  noLength.omitLength = true;
+  setRoute("/counted-no-length", noLength);
+  for (const bool declared : {true, false}) {
+    SCOPED_TRACE(declared ? "declared" : "no length");
+    RecordingProgress progress;
+    EXPECT_TRUE(downloadFile(url(declared ? "/counted" : "/counted-no-length"), 60000, progress) == body);
+    ASSERT_FALSE(progress.counts.empty());
+    EXPECT_GT(progress.counts.size(), 1u);  // reported while it ran, not only at the end
+    EXPECT_EQ(progress.counts.back(), std::make_pair(uint64_t{300000}, uint64_t{declared ? 300000u : 0u}));
+    for (size_t i = 1; i < progress.counts.size(); ++i) {
+      EXPECT_LE(progress.counts[i - 1].first, progress.counts[i].first);
+    }
+  }
+}
+
+TEST_F(Download, ACancelAbandonsTheDownloadAndTheNextOneStillWorks) {
+  RouteSpec slow = bodyRoute(pattern(200000));
+  slow.chunk = 1000;
+  slow.pauseMs = 100;  // 20 s in all
+  setRoute("/slow", slow);
+  setRoute("/quick", bodyRoute("quick"));
+  // The third wait comes a few tenths of a second in, long before the body
+  // could have: an empty result is the abandoned download.
+  RecordingProgress progress(3);
+  EXPECT_EQ(downloadFile(url("/slow"), 60000, progress), "");
+  EXPECT_EQ(progress.waits, 3);
+  EXPECT_EQ(fetch(url("/quick")), "quick");
 }
 
 TEST_F(Download, KeepsThePathAndQueryAndSendsTheUserAgent) {

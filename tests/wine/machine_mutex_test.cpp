@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "support/recording_progress.h"
 #include "system/machine_mutex_name.h"
 
 namespace tenvik {
@@ -73,6 +74,26 @@ TEST(MachineMutex, AMovedOwnerHandsTheMutexOn) {
   EXPECT_FALSE(ownableElsewhere(name));
   second = MachineMutex();  // releases
   EXPECT_TRUE(ownableElsewhere(name));
+}
+
+// A free lock is taken without a word; a taken one shows the wait, and a
+// cancel ends it without the lock.
+TEST(MachineMutex, AWaitThroughProgressIsShownOnlyForATakenLockAndEndsOnCancel) {
+  const std::wstring name = testName(L"Shown");
+  {
+    test::RecordingProgress progress;
+    EXPECT_TRUE(acquireMachineMutex(name, 60000, progress).owned());
+    EXPECT_EQ(progress.waitingShown, 0);
+    EXPECT_EQ(progress.waits, 0);
+  }
+  const MachineMutex held = acquireMachineMutex(name, 0);
+  ASSERT_TRUE(held.owned());
+  bool owned = true;
+  test::RecordingProgress progress(1);
+  std::thread([&] { owned = acquireMachineMutex(name, INFINITE, progress).owned(); }).join();
+  EXPECT_FALSE(owned);
+  EXPECT_EQ(progress.waitingShown, 1);
+  EXPECT_EQ(progress.waits, 1);
 }
 
 TEST(MachineMutex, ANameThePlatformRefusesIsNotOwned) {

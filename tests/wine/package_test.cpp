@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "package/extract_package.h"
@@ -96,6 +97,30 @@ TEST_F(Package, LaterUnsafeEntriesAreSkippedAndMakeThePackageUnfitToLaunch) {
   EXPECT_EQ(listFilesRecursive(scratch_),
             (std::vector<std::wstring>{L"Setup.tmp\\.package", L"Setup.tmp\\App.dll",
                                        L"Setup.tmp\\last.txt"}));
+}
+
+TEST_F(Package, AReportFollowsThePackageFileToItsEndAndCanStopTheExtraction) {
+  std::string large;
+  for (int i = 0; i < 40; ++i) large += std::string(100000, static_cast<char>('a' + i % 26)) + std::to_string(i);
+  writePackage(entry("App.dll", "a") + entry("big.bin", large) + entry("last.txt", "l"));
+  const uint64_t size = readFileBytes(package_).size();
+  std::vector<std::pair<uint64_t, uint64_t>> reports;
+  const PackageExtraction whole = extractPackage(package_, work_, [&](uint64_t done, uint64_t total) {
+    reports.emplace_back(done, total);
+    return true;
+  });
+  EXPECT_TRUE(whole.intact);
+  ASSERT_EQ(reports.size(), 3u);  // one per entry
+  EXPECT_LT(reports[0].first, reports[1].first);
+  EXPECT_EQ(reports.back(), std::make_pair(size, size));
+
+  test::deleteTree(at("App.dll"));
+  test::deleteTree(at("big.bin"));
+  test::deleteTree(at("last.txt"));
+  const PackageExtraction stopped =
+      extractPackage(package_, work_, [](uint64_t, uint64_t) { return false; });
+  EXPECT_FALSE(stopped.intact);
+  EXPECT_EQ(extracted(), std::vector<std::wstring>{L"App.dll"});
 }
 
 TEST_F(Package, ThePackageFileIsClosedAfterExtraction) {

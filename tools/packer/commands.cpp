@@ -65,6 +65,10 @@ STAMP OPTIONS (with --stub only):
   --installer-signer NAME
                         the signer every bundled installer must be signed by
                         (default Microsoft Corporation; empty: no check)
+  --progress-window on|off
+                        whether the image shows its progress window (waiting
+                        for another run, downloading a runtime, a long
+                        unpacking; never in silent mode); default: as STUB
 
 list       Shows what a Setup.exe or payload bitmap holds: every entry in
            order with its size, the entry that is launched, the compressed

@@ -116,8 +116,11 @@ void printJson(const std::string& file, const LoadedPayload& loaded, const Paylo
     } else {
       json.null();
     }
+    const RuntimeListing runtime = runtimeListing(loaded.dataResources);
     json.key("runtime");
-    writeRuntimeJson(runtimeListing(loaded.dataResources), json);
+    writeRuntimeJson(runtime, json);
+    json.key("progressWindow");
+    writeProgressWindowJson(runtime, json);
   }
   json.endObject();
   out << "\n";

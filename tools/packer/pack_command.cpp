@@ -149,7 +149,8 @@ int runPack(const std::vector<std::string>& arguments, Console& console) {
   auto request = rest ? packRequest(*rest, console.err, problem) : std::nullopt;
   if (!request) return usageError(console, problem, packUsage);
   if (!request->stub && runtime.given()) {
-    return usageError(console, "--runtime, --runtime-installer and --installer-signer need --stub", packUsage);
+    return usageError(console, "--runtime, --runtime-installer, --installer-signer and --progress-window need --stub",
+                      packUsage);
   }
   StampOptions& stamp = request->stamp;
   if (request->icon) {

@@ -56,6 +56,15 @@ void printRuntimeText(const RuntimeListing& listing, std::ostream& out) {
     out << "bundled runtime installer: " << frameworkWord(installer.framework) << (installer.x64 ? " x64" : " x86")
         << ", version " << installer.version.value_or("unknown") << ", " << installer.size << " bytes\n";
   }
+  if (listing.settings) out << "progress window: " << (listing.settings->progressWindow ? "on" : "off") << "\n";
+}
+
+void writeProgressWindowJson(const RuntimeListing& listing, JsonWriter& json) {
+  if (listing.settings) {
+    json.boolean(listing.settings->progressWindow);
+  } else {
+    json.null();
+  }
 }
 
 void writeRuntimeJson(const RuntimeListing& listing, JsonWriter& json) {

@@ -29,12 +29,17 @@ struct RuntimeListing {
 // resource 103 has the default settings.
 RuntimeListing runtimeListing(const std::map<std::uint32_t, std::string>& dataResources);
 
-// "runtime: desktop:10.0.0 (...)" and one line per bundled installer.
+// "runtime: desktop:10.0.0 (...)", one line per bundled installer, and
+// "progress window: on|off" when the settings can be read.
 void printRuntimeText(const RuntimeListing& listing, std::ostream& out);
 
 // The value of "runtime": {"rule", "framework", "major", "lowest",
 // "fallback", "bundled": [{"framework", "arch", "version", "size"}]}, or
 // null when the settings cannot be read.
 void writeRuntimeJson(const RuntimeListing& listing, JsonWriter& json);
+
+// The value of "progressWindow": the image's setting, null when the settings
+// resource cannot be read.
+void writeProgressWindowJson(const RuntimeListing& listing, JsonWriter& json);
 
 }  // namespace tenvik::packer

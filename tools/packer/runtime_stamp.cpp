@@ -147,7 +147,8 @@ std::optional<std::vector<std::string>> takeRuntimeOptions(const std::vector<std
       rest.insert(rest.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
       break;
     }
-    if (argument != "--runtime" && argument != "--runtime-installer" && argument != "--installer-signer") {
+    if (argument != "--runtime" && argument != "--runtime-installer" && argument != "--installer-signer" &&
+        argument != "--progress-window") {
       rest.push_back(argument);
       continue;
     }
@@ -158,6 +159,16 @@ std::optional<std::vector<std::string>> takeRuntimeOptions(const std::vector<std
     const std::string& value = arguments[++i];
     if (argument == "--runtime-installer") {
       options.installers.push_back(value);
+    } else if (argument == "--progress-window") {
+      if (options.progressWindow) {
+        problem = "--progress-window is given twice";
+        return std::nullopt;
+      }
+      if (value != "on" && value != "off") {
+        problem = "--progress-window is on or off, not \"" + value + "\"";
+        return std::nullopt;
+      }
+      options.progressWindow = value == "on";
     } else if (argument == "--runtime") {
       if (options.runtime) {
         problem = "--runtime is given twice";
@@ -184,10 +195,11 @@ RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub
   RuntimeStamp stamp;
   settings.runtime = chosenRule(options, kept.runtime, app, err, stamp.origin);
   stamp.rule = formatRuntimeRule(settings.runtime);
-  // An unchanged rule leaves the stub's resource as it is, byte for byte.
+  if (options.progressWindow) settings.progressWindow = *options.progressWindow;
+  // Unchanged settings leave the stub's resource as it is, byte for byte.
   const auto present = data.find(kSettingsResourceId);
   const bool same = formatImageSettings(settings) == formatImageSettings(kept);
-  if (!same || (present == data.end() && options.runtime)) {
+  if (!same || (present == data.end() && (options.runtime || options.progressWindow))) {
     stamp.resources[kSettingsResourceId] = formatImageSettings(settings);
   }
 

@@ -21,13 +21,17 @@ struct RuntimeOptions {
   std::optional<std::string> runtime;     // --runtime: a rule or "from-app"
   std::vector<std::string> installers;    // --runtime-installer, in order: FILE or desktop:x64=FILE
   std::string signer = kDefaultInstallerSigner;  // --installer-signer
-  bool given() const { return runtime || !installers.empty() || signer != kDefaultInstallerSigner; }
+  std::optional<bool> progressWindow;    // --progress-window on|off
+  bool given() const {
+    return runtime || !installers.empty() || signer != kDefaultInstallerSigner || progressWindow;
+  }
 };
 
-// arguments without --runtime, --runtime-installer (repeatable) and
-// --installer-signer, whose values go to options; "--" ends the options as
-// it does for the other reader. Nothing, with problem set, for a missing
-// value or --runtime or --installer-signer given twice.
+// arguments without --runtime, --runtime-installer (repeatable),
+// --installer-signer and --progress-window, whose values go to options; "--"
+// ends the options as it does for the other reader. Nothing, with problem
+// set, for a missing value, a --progress-window other than on or off, or
+// --runtime, --installer-signer or --progress-window given twice.
 std::optional<std::vector<std::string>> takeRuntimeOptions(const std::vector<std::string>& arguments,
                                                            RuntimeOptions& options, std::string& problem);
 
@@ -52,7 +56,8 @@ struct RuntimeStamp {
 // the stub's other settings are kept. Throws PackError: exitUsage for a
 // malformed rule or installer argument, the runtimeconfig refusals of
 // readRuntimeConfig, exitNoRuntimeConfig, exitRuntimeMismatch, and the
-// installer refusals of checkInstaller. Warnings go to err.
+// installer refusals of checkInstaller. Warnings go to err. --progress-window
+// sets the image's progress-window setting; without it the stub's stays.
 RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub, const AppSource& app,
                           std::ostream& err);
 
