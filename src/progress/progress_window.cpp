@@ -22,6 +22,8 @@ constexpr int kDetailId = 101;
 constexpr int kBarId = 102;
 constexpr int kBaseDpi = 96;
 constexpr int kMarqueeStepMs = 30;
+constexpr UINT_PTR kMovingBarTimer = 1;
+constexpr int kMovingBarStep = 3;  // percent per kMarqueeStepMs
 
 // Functions of newer Windows (10 and later), looked up so that the program
 // still starts where they are missing (Windows 7, Wine).
@@ -110,6 +112,8 @@ class ProgressWindow final : public RunProgress {
   bool create();
   HWND addControl(const wchar_t* className, const wchar_t* text, DWORD style, int id);
   void fitTo(UINT dpi, const RECT* suggested);
+  void setMoving(bool moving);
+  void stepMovingBar();
   void pumpMessages();
   void cancel();
 
@@ -125,6 +129,8 @@ class ProgressWindow final : public RunProgress {
   ProgressView shown_;  // what the controls hold, to leave unchanged text alone
   bool fresh_ = true;   // the controls hold nothing yet
   bool cancelled_ = false;
+  bool barMovedByTimer_ = false;
+  int movingPosition_ = 0;
   ULONGLONG unpackingSince_ = 0;
 };
 
@@ -145,6 +151,12 @@ LRESULT CALLBACK ProgressWindow::windowProcedure(HWND window, UINT message, WPAR
       case WM_CLOSE:  // the close box and Alt+F4: the window stays until the run takes it away
         self->cancel();
         return 0;
+      case WM_TIMER:
+        if (wParam == kMovingBarTimer) {
+          self->stepMovingBar();
+          return 0;
+        }
+        break;
       case WM_DPICHANGED:
         self->fitTo(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -239,10 +251,7 @@ void ProgressWindow::show(const ProgressState& state) {
   if (fresh_ || view.heading != shown_.heading) SetWindowTextW(heading_, view.heading.c_str());
   if (fresh_ || view.detail != shown_.detail) SetWindowTextW(detail_, view.detail.c_str());
   if (fresh_ || view.marquee != shown_.marquee) {
-    const LONG_PTR style = GetWindowLongPtrW(bar_, GWL_STYLE);
-    const LONG_PTR marquee = PBS_MARQUEE;
-    SetWindowLongPtrW(bar_, GWL_STYLE, view.marquee ? style | marquee : style & ~marquee);
-    SendMessageW(bar_, PBM_SETMARQUEE, view.marquee ? TRUE : FALSE, kMarqueeStepMs);
+    setMoving(view.marquee);
   }
   if (!view.marquee && (fresh_ || shown_.marquee || view.percent != shown_.percent)) {
     SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(view.percent), 0);
@@ -251,8 +260,35 @@ void ProgressWindow::show(const ProgressState& state) {
   fresh_ = false;
 }
 
+// A bar that moves without telling how far. The progress bar of the common
+// controls in the system directory (version 5 on Windows) knows no marquee
+// and answers its message with 0; the window then moves the bar itself, so
+// that a wait of unknown length still shows the run is alive.
+void ProgressWindow::setMoving(bool moving) {
+  const LONG_PTR style = GetWindowLongPtrW(bar_, GWL_STYLE);
+  const LONG_PTR marquee = PBS_MARQUEE;
+  SetWindowLongPtrW(bar_, GWL_STYLE, moving ? style | marquee : style & ~marquee);
+  const bool controlMoves = SendMessageW(bar_, PBM_SETMARQUEE, moving ? TRUE : FALSE, kMarqueeStepMs) != 0;
+  const bool timerMoves = moving && !controlMoves;
+  if (timerMoves == barMovedByTimer_) return;
+  barMovedByTimer_ = timerMoves;
+  if (timerMoves) {
+    movingPosition_ = 0;
+    SetTimer(window_, kMovingBarTimer, kMarqueeStepMs, nullptr);
+  } else {
+    KillTimer(window_, kMovingBarTimer);
+  }
+}
+
+void ProgressWindow::stepMovingBar() {
+  if (!barMovedByTimer_) return;
+  movingPosition_ = (movingPosition_ + kMovingBarStep) % (100 + kMovingBarStep);
+  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(movingPosition_), 0);
+}
+
 void ProgressWindow::hide() {
   if (!window_) return;
+  barMovedByTimer_ = false;  // the timer goes with the window
   const HWND window = std::exchange(window_, nullptr);
   heading_ = detail_ = bar_ = button_ = nullptr;
   DestroyWindow(window);

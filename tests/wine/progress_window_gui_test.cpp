@@ -210,7 +210,7 @@ class ProgressWindowGui : public LaunchTest {
     resetHttpServer();
     installerReport_ = scratch_ + L"\\installer-report.txt";
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REPORT", installerReport_.c_str());
-    installerFile_ = tempPath() + L"DotNET-Setup.exe";
+    installerFile_ = installerFile();
     DeleteFileW(installerFile_.c_str());
     gate_ = scratch_ + L"\\gate";
   }
