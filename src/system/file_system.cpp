@@ -19,22 +19,6 @@ UniqueFileHandle openForWriting(const std::wstring& path) {
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// Single huge WriteFile calls are known to fail on 32-bit Windows when the
-// address space is fragmented, so large contents go out in pieces.
-constexpr DWORD kWriteChunk = 8 * 1024 * 1024;
-
-bool writeAll(HANDLE file, std::string_view content) {
-  size_t offset = 0;
-  while (offset < content.size()) {
-    const DWORD piece = static_cast<DWORD>(std::min<size_t>(content.size() - offset, kWriteChunk));
-    DWORD written = 0;
-    if (!WriteFile(file, content.data() + offset, piece, &written, nullptr) || written != piece) {
-      return false;
-    }
-    offset += piece;
-  }
-  return true;
-}
 
 // The outcome of one pass over a tree: gone, or why not; and the form of
 // delete the platform turned out to understand, kept for the next entry.
@@ -204,7 +188,24 @@ bool removeWithRetries(Pass pass) {
   }
 }
 
+// Single huge WriteFile calls are known to fail on 32-bit Windows when the
+// address space is fragmented, so large contents go out in pieces.
+constexpr DWORD kWriteChunk = 8 * 1024 * 1024;
+
 }  // namespace
+
+bool writeThrough(HANDLE file, std::string_view content) {
+  size_t offset = 0;
+  while (offset < content.size()) {
+    const DWORD piece = static_cast<DWORD>(std::min<size_t>(content.size() - offset, kWriteChunk));
+    DWORD written = 0;
+    if (!WriteFile(file, content.data() + offset, piece, &written, nullptr) || written != piece) {
+      return false;
+    }
+    offset += piece;
+  }
+  return true;
+}
 
 bool writeFile(const std::wstring& path, std::string_view content) {
   UniqueFileHandle file = openForWriting(path);
@@ -213,7 +214,7 @@ bool writeFile(const std::wstring& path, std::string_view content) {
     file = openForWriting(path);
   }
   if (!file) return false;
-  return writeAll(file.get(), content);
+  return writeThrough(file.get(), content);
 }
 
 bool createDirectories(const std::wstring& path) {

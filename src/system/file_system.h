@@ -17,6 +17,10 @@ namespace tenvik {
 // file as far as it got.
 bool writeFile(const std::wstring& path, std::string_view content);
 
+// Writes content at the current position of file, an open handle with write
+// access, in pieces of at most 8 MiB. True only when every byte was written.
+bool writeThrough(HANDLE file, std::string_view content);
+
 // Creates path together with its missing ancestors. True only when this call
 // created path itself: false for the empty path, for a directory that already
 // exists, and for a failure at any level (levels made above it stay).

@@ -1,6 +1,6 @@
 #include "system/held_file.h"
 
-#include <algorithm>
+#include "system/file_system.h"
 
 namespace tenvik {
 namespace {
@@ -9,21 +9,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // Rights that take no part in sharing: a handle with nothing more conflicts
 // with no other, whatever either shares.
 constexpr DWORD kNoSharedRights = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-
-// Single huge WriteFile calls are known to fail on 32-bit Windows when the
-// address space is fragmented, so large contents go out in pieces.
-constexpr DWORD kWriteChunk = 8 * 1024 * 1024;
-
-bool writeAll(HANDLE file, std::string_view content) {
-  size_t offset = 0;
-  while (offset < content.size()) {
-    const DWORD piece = static_cast<DWORD>(std::min<size_t>(content.size() - offset, kWriteChunk));
-    DWORD written = 0;
-    if (!WriteFile(file, content.data() + offset, piece, &written, nullptr) || written != piece) return false;
-    offset += piece;
-  }
-  return true;
-}
 
 UniqueFileHandle reopen(HANDLE file, DWORD access, DWORD sharing) {
   return UniqueFileHandle(ReOpenFile(file, access, sharing, 0));
@@ -60,7 +45,7 @@ UniqueFileHandle writeHeldFile(const std::wstring& path, std::string_view conten
   UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!writer) return UniqueFileHandle();
-  if (!writeAll(writer.get(), content)) {
+  if (!writeThrough(writer.get(), content)) {
     deleteThrough(writer.get());
     return UniqueFileHandle();
   }
