@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/gui_program.h"
 #include "support/http_fixture.h"
 #include "support/launch_fixture.h"
 #include "support/runtime_registry.h"
@@ -21,26 +22,6 @@ namespace {
 const wchar_t kExpectedText[] =
     L"Setup of prerequisite NET Framework failed.\nPlease visit https://dotnet.microsoft.com/download/dotnet/6.0 "
     L"for manual setup.";
-
-struct RunningProgram {
-  UniqueKernelHandle process;
-  DWORD id = 0;
-};
-
-RunningProgram start(const std::wstring& exe, const std::wstring& args) {
-  std::wstring commandLine = L"\"" + exe + L"\" " + args;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  RunningProgram program;
-  if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                     &info)) {
-    CloseHandle(info.hThread);
-    program.process.reset(info.hProcess);
-    program.id = info.dwProcessId;
-  }
-  return program;
-}
 
 struct Search {
   DWORD processId;
@@ -90,28 +71,6 @@ std::vector<HWND> childrenOf(HWND window) {
   std::vector<HWND> children;
   EnumChildWindows(window, collectChild, reinterpret_cast<LPARAM>(&children));
   return children;
-}
-
-std::wstring classOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
-std::wstring textOf(HWND window) {
-  std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
-  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
-  return text;
-}
-
-DWORD waitForExit(const RunningProgram& program) {
-  if (WaitForSingleObject(program.process.get(), 120000) != WAIT_OBJECT_0) {
-    TerminateProcess(program.process.get(), 0xDEAD);
-    return 0xDEAD;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(program.process.get(), &code);
-  return code;
 }
 
 class LauncherGui : public LaunchTest {

@@ -17,6 +17,7 @@
 #include "runtime/runtime_platform.h"
 #include "standin_reports.h"
 #include "support/concurrent_run.h"
+#include "support/gui_program.h"
 #include "support/http_fixture.h"
 #include "support/launch_fixture.h"
 #include "support/runtime_registry.h"
@@ -31,37 +32,6 @@ constexpr int kHeadingId = 100;
 constexpr int kDetailId = 101;
 constexpr int kBarId = 102;
 const std::string kDesktopX64 = "/dotnet/desktop?arch=amd64";
-
-struct RunningProgram {
-  UniqueKernelHandle process;
-  DWORD id = 0;
-};
-
-RunningProgram start(const std::wstring& exe, const std::wstring& args) {
-  std::wstring commandLine = L"\"" + exe + L"\" " + args;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  RunningProgram program;
-  if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                     &info)) {
-    CloseHandle(info.hThread);
-    program.process.reset(info.hProcess);
-    program.id = info.dwProcessId;
-  }
-  return program;
-}
-
-DWORD waitForExit(const RunningProgram& program, DWORD timeoutMs = 120000) {
-  if (WaitForSingleObject(program.process.get(), timeoutMs) != WAIT_OBJECT_0) {
-    TerminateProcess(program.process.get(), 0xDEAD);
-    WaitForSingleObject(program.process.get(), 10000);
-    return 0xDEAD;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(program.process.get(), &code);
-  return code;
-}
 
 struct Search {
   DWORD processId;
@@ -97,18 +67,6 @@ HWND errorBoxOf(const RunningProgram& program) {
   Search search = {program.id, nullptr, L"Error", nullptr};
   EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
-}
-
-std::wstring textOf(HWND window) {
-  std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
-  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
-  return text;
-}
-
-std::wstring classOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
 }
 
 // What the window shows, read through its controls as a screen reader would.
