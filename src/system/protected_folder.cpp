@@ -17,6 +17,7 @@
 #include "system/handle_path.h"
 #include "system/path.h"
 #include "system/privilege_scope.h"
+#include "system/sized_text.h"
 #include "system/system_library.h"
 
 namespace tenvik {
@@ -293,15 +294,12 @@ UniqueFileHandle makeFreshHeldFolder(const std::wstring& path) {
 }
 
 bool isStillAt(HANDLE handle, const std::wstring& path) {
-  std::vector<wchar_t> buffer(MAX_PATH + 1);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD units = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (units == 0) return false;
-    if (units < buffer.size()) return namesSamePath(std::wstring(buffer.data(), units), path);
-    buffer.resize(units + 1);  // too small: units is the size needed, the terminator included
-  }
-  return false;
+  const std::wstring finalPath = readSizedText(
+      [handle](unsigned long capacity, wchar_t* buffer) {
+        return GetFinalPathNameByHandleW(handle, buffer, capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      },
+      MAX_PATH + 1);
+  return !finalPath.empty() && namesSamePath(finalPath, path);
 }
 
 bool removeHeldFolder(UniqueFileHandle& folder, const std::wstring& path) {

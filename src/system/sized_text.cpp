@@ -1,4 +1,4 @@
-#include "runtime/sized_text.h"
+#include "system/sized_text.h"
 
 namespace tenvik {
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "runtime/sized_text.h"
+#include "system/sized_text.h"
 
 namespace {
 
