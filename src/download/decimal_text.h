@@ -1,9 +1,11 @@
 #pragma once
-// The one way this downloader reads decimal numbers out of text (a port in a
-// URL, a Content-Length value): leading white space, at most one sign, then
-// digits up to the first character that is not one.
+// Decimal numbers in text. Reading is the one way this downloader takes
+// numbers out of text (a port in a URL, a Content-Length value): leading
+// white space, at most one sign, then digits up to the first character that
+// is not one. Writing is the one way the program puts a number into text.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tenvik {
@@ -15,5 +17,10 @@ struct LeadingDecimal {
 };
 
 LeadingDecimal parseLeadingDecimal(std::wstring_view text);
+
+// value in decimal digits, without sign or separators. Written by hand:
+// std::to_wstring would bring the C runtime's whole wide printf formatter
+// into the program.
+std::wstring decimalText(uint64_t value);
 
 }  // namespace tenvik

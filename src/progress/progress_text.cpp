@@ -1,29 +1,17 @@
 #include "progress/progress_text.h"
 
+#include "download/decimal_text.h"
+
 namespace tenvik {
 namespace {
-
-// Digits by hand: the wide printf formatter would add more to the program
-// than the whole window does.
-std::wstring decimal(uint64_t value) {
-  wchar_t digits[20];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  std::wstring text;
-  while (count > 0) text += digits[--count];
-  return text;
-}
 
 // value / unit with one decimal, cut.
 std::wstring tenths(uint64_t value, uint64_t unit) {
   const uint64_t scaled = value / unit * 10 + value % unit * 10 / unit;
-  return decimal(scaled / 10) + L"." + decimal(scaled % 10);
+  return decimalText(scaled / 10) + L"." + decimalText(scaled % 10);
 }
 
-std::wstring percentText(int percent) { return decimal(static_cast<uint64_t>(percent)) + L"%"; }
+std::wstring percentText(int percent) { return decimalText(static_cast<uint64_t>(percent)) + L"%"; }
 
 }  // namespace
 
@@ -43,15 +31,15 @@ std::wstring byteCountText(uint64_t bytes) {
   constexpr uint64_t kKilo = 1024;
   constexpr uint64_t kMega = kKilo * 1024;
   constexpr uint64_t kGiga = kMega * 1024;
-  if (bytes < kKilo) return decimal(bytes) + (bytes == 1 ? L" byte" : L" bytes");
-  if (bytes < kMega) return decimal(bytes / kKilo) + L" KB";
+  if (bytes < kKilo) return decimalText(bytes) + (bytes == 1 ? L" byte" : L" bytes");
+  if (bytes < kMega) return decimalText(bytes / kKilo) + L" KB";
   if (bytes < kGiga) return tenths(bytes, kMega) + L" MB";
   return tenths(bytes, kGiga) + L" GB";
 }
 
 std::wstring downloadSubject(RuntimeFramework framework, unsigned long major, bool x64) {
   const wchar_t* name = framework == RuntimeFramework::desktop ? L"the .NET Desktop Runtime " : L"the .NET Runtime ";
-  return name + decimal(major) + (x64 ? L" (x64)" : L" (x86)");
+  return name + decimalText(major) + (x64 ? L" (x64)" : L" (x86)");
 }
 
 std::wstring progressCaption(const std::wstring& product) { return product + L" Setup"; }

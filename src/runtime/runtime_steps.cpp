@@ -1,5 +1,6 @@
 #include "runtime/runtime_steps.h"
 
+#include "download/decimal_text.h"
 #include "runtime/runtime_platform.h"
 
 namespace tenvik {
@@ -14,19 +15,6 @@ std::array<RuntimeStep, 2> runtimeSteps(bool x64) {
 }
 
 namespace {
-
-// Written by hand: std::to_wstring would bring the C runtime's whole wide
-// printf formatter into the program for one number.
-void appendDecimal(std::wstring& text, unsigned long number) {
-  wchar_t digits[12];
-  wchar_t* const end = digits + 12;
-  wchar_t* first = end;
-  do {
-    *--first = static_cast<wchar_t>(L'0' + number % 10);
-    number /= 10;
-  } while (number != 0);
-  text.append(first, end);
-}
 
 const wchar_t* frameworkKey(RuntimeFramework framework, bool x64) {
   if (framework == RuntimeFramework::desktop) return x64 ? runtime::kDesktopFrameworkX64 : runtime::kDesktopFrameworkX86;
@@ -61,7 +49,7 @@ std::wstring installerPathFor(RuntimeFramework framework, bool x64, unsigned lon
   std::wstring path = literals[desktop ? 0 : 1].installerPath;
   if (major != 6) {
     path += L"&version=";
-    appendDecimal(path, major);
+    path += decimalText(major);
   }
   return path;
 }
@@ -69,7 +57,7 @@ std::wstring installerPathFor(RuntimeFramework framework, bool x64, unsigned lon
 std::wstring manualDownloadPage(unsigned long major) {
   if (major == 6) return runtime::kManualDownloadPage;
   std::wstring page = L"https://dotnet.microsoft.com/download/dotnet/";
-  appendDecimal(page, major);
+  page += decimalText(major);
   page += L".0";
   return page;
 }
