@@ -22,37 +22,6 @@ namespace {
 // 50 UTF-16 units: far more than any length we accept needs.
 constexpr DWORD kLengthTextBytes = 100;
 
-// How often a shown download's counts are brought to the window: often
-// enough for a bar that moves, and a cancel that stops the run at once.
-constexpr DWORD kProgressSliceMs = 100;
-
-// The counts of a download so far, written by the download thread and read
-// by the waiting one, each under the lock.
-class DownloadCounts {
- public:
-  void setTotal(uint64_t total) {
-    AcquireSRWLockExclusive(&lock_);
-    total_ = total;
-    ReleaseSRWLockExclusive(&lock_);
-  }
-  void add(uint64_t bytes) {
-    AcquireSRWLockExclusive(&lock_);
-    received_ += bytes;
-    ReleaseSRWLockExclusive(&lock_);
-  }
-  void read(uint64_t& received, uint64_t& total) {
-    AcquireSRWLockShared(&lock_);
-    received = received_;
-    total = total_;
-    ReleaseSRWLockShared(&lock_);
-  }
-
- private:
-  SRWLOCK lock_ = SRWLOCK_INIT;
-  uint64_t received_ = 0;
-  uint64_t total_ = 0;  // 0: not declared
-};
-
 // What the caller and the download thread share. The thread holds its own
 // reference while it works, so an abandoned download still finds everything
 // it touches.
@@ -61,7 +30,7 @@ struct DownloadJob {
   uint32_t limitMs = 0;
   uint64_t startMs = 0;
   std::atomic<bool> abandoned{false};
-  DownloadCounts counts;
+  ProgressCounts counts;  // the bytes received of the declared length
   std::string body;  // written by the thread, read by the caller only after the thread ended
 };
 

@@ -2,30 +2,25 @@
 
 #include <process.h>
 
+#include <atomic>
+
 #include "system/unique_handle.h"
 
 namespace tenvik {
 namespace {
 
-constexpr DWORD kProgressSliceMs = 100;
-
-// What the unpacking thread and the run's thread share; the counts and the
-// stop under the lock, the rest handed over at the thread's start and end.
+// What the unpacking thread and the run's thread share; the counts under
+// their lock and the stop as an atomic, the rest handed over at the thread's
+// start and end.
 struct UnpackJob {
-  SRWLOCK lock = SRWLOCK_INIT;
-  uint64_t done = 0;
-  uint64_t total = 0;
-  bool stop = false;
+  ProgressCounts counts;
+  std::atomic<bool> stop{false};
   const Unpacking* unpack = nullptr;
   std::wstring launchTarget;  // written by the thread, read after it ended
 
-  bool report(uint64_t nowDone, uint64_t nowTotal) {
-    AcquireSRWLockExclusive(&lock);
-    done = nowDone;
-    total = nowTotal;
-    const bool goOn = !stop;
-    ReleaseSRWLockExclusive(&lock);
-    return goOn;
+  bool report(uint64_t done, uint64_t total) {
+    counts.set(done, total);
+    return !stop.load();
   }
 };
 
@@ -53,18 +48,13 @@ std::wstring unpackWhileShown(const Unpacking& unpack, RunProgress& progress) {
   DWORD waited = WAIT_TIMEOUT;
   while (waited == WAIT_TIMEOUT) {
     waited = progress.wait(thread.get(), kProgressSliceMs);
-    AcquireSRWLockShared(&job.lock);
-    const uint64_t done = job.done;
-    const uint64_t total = job.total;
-    ReleaseSRWLockShared(&job.lock);
+    uint64_t done = 0;
+    uint64_t total = 0;
+    job.counts.read(done, total);
     progress.showUnpacked(done, total);
   }
   const bool cancelled = waited == kWaitCancelled;
-  if (waited != WAIT_OBJECT_0) {
-    AcquireSRWLockExclusive(&job.lock);
-    job.stop = true;
-    ReleaseSRWLockExclusive(&job.lock);
-  }
+  if (waited != WAIT_OBJECT_0) job.stop.store(true);
   progress.hide();
   // The job lives here: the thread must be gone before it is.
   WaitForSingleObject(thread.get(), INFINITE);

@@ -6,8 +6,8 @@
 // keep the window answering and end early once the user cancels.
 //
 // Called only on the run's thread: the window belongs to it. Work on other
-// threads hands its counts over through state of its own under a lock, which
-// the waiting side reads between waits.
+// threads hands its counts over through a ProgressCounts, which the waiting
+// side reads between waits.
 
 #include <windows.h>
 
@@ -18,6 +18,43 @@ namespace tenvik {
 
 // What a wait returns once the user has cancelled the run.
 inline constexpr DWORD kWaitCancelled = 0xFFFFFFFEul;
+
+// How often the waiting side brings a worker's counts to the window: often
+// enough for a bar that moves, and for a cancel to stop the run at once.
+inline constexpr DWORD kProgressSliceMs = 100;
+
+// Bytes done of a total (0: not known), written by the thread that does the
+// work and read by the run's thread, each side under the lock.
+class ProgressCounts {
+ public:
+  void set(uint64_t done, uint64_t total) {
+    AcquireSRWLockExclusive(&lock_);
+    done_ = done;
+    total_ = total;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  void setTotal(uint64_t total) {
+    AcquireSRWLockExclusive(&lock_);
+    total_ = total;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  void add(uint64_t bytes) {
+    AcquireSRWLockExclusive(&lock_);
+    done_ += bytes;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  void read(uint64_t& done, uint64_t& total) const {
+    AcquireSRWLockShared(&lock_);
+    done = done_;
+    total = total_;
+    ReleaseSRWLockShared(&lock_);
+  }
+
+ private:
+  mutable SRWLOCK lock_ = SRWLOCK_INIT;
+  uint64_t done_ = 0;
+  uint64_t total_ = 0;
+};
 
 class RunProgress {
  public:
