@@ -1,5 +1,6 @@
 #include "system/held_file.h"
 
+#include "system/directory_handle.h"
 #include "system/file_system.h"
 
 namespace tenvik {
@@ -15,8 +16,8 @@ UniqueFileHandle reopen(HANDLE file, DWORD access, DWORD sharing) {
 }
 
 bool deleteThrough(HANDLE file) {
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+  DeletionForm form = DeletionForm::classic;
+  return markForDeletion(file, form);
 }
 
 // Deletes the file open as file through a new handle on it, for handles

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "system/directory_handle.h"
 #include "system/file_system.h"
 #include "system/folder_trust.h"
 #include "system/handle_path.h"
@@ -149,10 +150,10 @@ void readSecurity(HANDLE handle, ExistingFolder& folder) {
 
 ExistingFolder describe(HANDLE handle, const std::wstring& path) {
   ExistingFolder folder;
-  FILE_ATTRIBUTE_TAG_INFO tag = {};
-  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag))) return folder;
-  folder.directory = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  folder.reparsePoint = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const std::optional<DWORD> attributes = attributesOf(handle);
+  if (!attributes) return folder;
+  folder.directory = (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  folder.reparsePoint = (*attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   folder.atItsPath = isStillAt(handle, path);
   readSecurity(handle, folder);
   return folder;
