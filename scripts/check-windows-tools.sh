@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The Windows release tool and the release archives, tested where they run:
 #   1. scripts/release.sh twice, in two build trees of its own: the archives
-#      and the NuGet package
-#      come out byte for byte the same;
+#      and the NuGet package come out byte for byte the same;
 #   2. the packer's test tables built for 64-bit Windows and run under 64-bit
 #      Wine (build/win64-tools, with a Wine prefix of its own), with stand-in
 #      installers signed by their native build;

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# The Tenvik.Setup NuGet package, used as a developer uses it:
+#   1. scripts/release.sh makes it (--reuse: take build/release/dist as it
+#      is); SHA256SUMS lists it; its layout is as the README says, and the
+#      README's property table names exactly the targets' properties;
+#   2. the console project of tests/nuget/ references it from a local folder
+#      feed and `dotnet publish -c Release -r win-x64 --self-contained false`
+#      writes bin/.../win-x64/SetupConsole-Setup.exe, whose `list --json`
+#      shows the published files (entry first), the rule base:10.0.0, the
+#      version record of the project's properties and the stamped settings;
+#      a second publish leaves it untouched, a changed property rewrites it;
+#   3. a self-contained publish stops with TENVIK008 and leaves no Setup.exe,
+#      a linux-x64 publish and TenvikSetupEnabled=false get nothing and no
+#      warning; a signing command signs it (osslsigncode), a failing one
+#      stops with TENVIK021;
+#   4. one Wine run of that Setup.exe on a machine whose runtime is
+#      registered, with the stand-in dotnet.exe, to its exit code.
+# Build trees: build/release, build/nuget-check (feed, packages, projects),
+# build/nuget-wine (the stand-in host, download base on port 18300).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1
+work=$PWD/build/nuget-check
+dist=build/release/dist
+fail() { echo "check-nuget-package: $*" >&2; exit 1; }
+
+echo "-- the package"
+[ "${1:-}" = --reuse ] || bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
+version=$(sed -n 's/^project(TenvikSetup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+nupkg=$dist/Tenvik.Setup.$version.nupkg
+[ -f "$nupkg" ] || fail "release.sh made no $nupkg"
+grep -q " Tenvik.Setup.$version.nupkg\$" "$dist/SHA256SUMS" || fail "SHA256SUMS does not list the package"
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+rm -rf "$work"
+mkdir -p "$work/feed" "$work/unpacked"
+cp "$nupkg" "$work/feed/"
+python3 - "$nupkg" "$work/unpacked" "$dist/tenvik-setup-$version-linux-x64.tar.gz" <<'PY' || exit 1
+import sys, tarfile, zipfile
+package = zipfile.ZipFile(sys.argv[1])
+names = set(package.namelist())
+wanted = {"build/Tenvik.Setup.props", "build/Tenvik.Setup.targets", "buildTransitive/Tenvik.Setup.props",
+          "buildTransitive/Tenvik.Setup.targets", "tools/linux-x64/tenvik-pack", "tools/win-x64/tenvik-pack.exe",
+          "tools/Setup.exe", "README.md", "THIRD-PARTY-NOTICES.txt", "LICENSES/zlib.txt"}
+problems = ["the package lacks " + name for name in sorted(wanted - names)]
+problems += ["the package reaches the application's output: " + name for name in names if name.startswith(("lib/", "content"))]
+if "<developmentDependency>true</developmentDependency>" not in package.read("Tenvik.Setup.nuspec").decode("utf-8-sig"):
+    problems.append("the package is not a development dependency")
+archive = tarfile.open(sys.argv[3])
+stub = next(m for m in archive.getmembers() if m.name.endswith("/Setup.exe"))
+if archive.extractfile(stub).read() != package.read("tools/Setup.exe"):
+    problems.append("the package's stub is not the release archives' stub")
+package.extractall(sys.argv[2])
+for problem in problems:
+    print("check-nuget-package:", problem, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+# The README's property table and the targets file name the same properties.
+targets=nuget/build/Tenvik.Setup.targets
+in_targets=$(grep -o '\bTenvikSetup[A-Z][A-Za-z]*' "$targets" | sort -u)
+in_readme=$(sed -n '/^### The targets.* properties/,/^### /p' README.md | grep -o '^| `TenvikSetup[A-Za-z]*`' |
+  tr -d '|` ' | sort -u)
+[ "$in_targets" = "$in_readme" ] ||
+  fail "the README's property table and $targets differ: $(diff <(echo "$in_readme") <(echo "$in_targets") | grep '^[<>]' | tr '\n' ' ')"
+
+# A feed of its own and a packages folder of its own, so that this package,
+# not an older one of the same version, is restored; everything else comes
+# from the machine's own sources.
+cat >"$work/NuGet.config" <<CONFIG
+<?xml version="1.0" encoding="utf-8"?>
+<configuration>
+  <packageSources>
+    <add key="tenvik-local" value="$work/feed" />
+  </packageSources>
+  <config>
+    <add key="globalPackagesFolder" value="$work/packages" />
+  </config>
+</configuration>
+CONFIG
+cp -R tests/nuget/SetupConsole "$work/"
+app=$work/SetupConsole
+out=$app/bin/Release/net10.0/win-x64
+setup=$out/SetupConsole-Setup.exe
+packer=$PWD/build/release/stub/host-tools/tenvik-pack
+publish() {  # publish LOG ARGS...: dotnet publish -c Release, its log kept
+  local log=$1
+  shift
+  (cd "$app" && dotnet publish -c Release -p:TenvikSetupPackageVersion="$version" "$@") >"$work/$log" 2>&1
+}
+
+echo "-- dotnet publish -r win-x64"
+publish publish.log -r win-x64 --self-contained false || fail "publish failed: $(grep -m3 error "$work/publish.log")"
+[ -f "$setup" ] || fail "no Setup.exe at $setup"
+! grep -q 'warning TENVIK' "$work/publish.log" || fail "a warning: $(grep -m1 'warning TENVIK' "$work/publish.log")"
+"$packer" list --json "$setup" >"$work/list.json" || fail "the Setup.exe does not read whole"
+python3 - "$work/list.json" "$out/publish" <<'PY' || exit 1
+import json, os, sys
+listed = json.load(open(sys.argv[1], encoding="utf-8"))
+published = sorted(os.listdir(sys.argv[2]))
+problems = []
+def expect(what, got, wanted):
+    if got != wanted:
+        problems.append(f"{what}: {got!r}, not {wanted!r}")
+names = [entry["name"] for entry in listed["entries"]]
+expect("first entry", names[:1], ["SetupConsole.dll"])
+expect("entries", sorted(names), published)
+expect("launch target", listed["launchTarget"], "SetupConsole.dll")
+expect("rule", listed["runtime"]["rule"], "base:10.0.0")
+strings = listed["version"]["strings"]
+expect("file version", listed["version"]["fileVersion"], "2.3.4.5")
+for key, value in {"ProductName": "Acme Installer", "CompanyName": "Acme's Tools; Ltd",
+                   "LegalCopyright": '\u00a9 2026 Acme "$HOME" 100%', "FileDescription": "Installs Acme",
+                   "ProductVersion": "2.3.4-beta", "FileVersion": "2.3.4.5"}.items():
+    expect(key, strings.get(key), value)
+expect("progress window", listed["progressWindow"], True)
+for problem in problems:
+    print("check-nuget-package: list --json:", problem, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+
+before=$(stat -c '%Y %i' "$setup")
+sleep 1
+publish again.log -r win-x64 --self-contained false || fail "the second publish failed"
+[ "$(stat -c '%Y %i' "$setup")" = "$before" ] || fail "a second publish with nothing changed rewrote the Setup.exe"
+publish changed.log -r win-x64 --self-contained false -p:TenvikSetupProgressWindow=off || fail "publish with a changed property failed"
+"$packer" list --json "$setup" | grep -q '"progressWindow":false' || fail "a changed property did not make a new Setup.exe"
+
+echo "-- refusals, other targets, signing"
+cp "$setup" "$work/framework-dependent-Setup.exe"
+if publish self-contained.log -r win-x64 --self-contained true; then fail "a self-contained publish succeeded"; fi
+grep -q 'error TENVIK008: tenvik-pack: .*self-contained' "$work/self-contained.log" ||
+  fail "a self-contained publish did not stop with TENVIK008: $(grep -m2 error "$work/self-contained.log")"
+[ "$(grep -c 'error TENVIK' "$work/self-contained.log")" = 1 ] || fail "a refusal gave more than one error"
+[ ! -e "$setup" ] || fail "a refused publish left a Setup.exe"
+publish linux.log -r linux-x64 --self-contained false || fail "a linux-x64 publish failed"
+publish disabled.log -r win-x64 --self-contained false -p:TenvikSetupEnabled=false || fail "a publish with TenvikSetupEnabled=false failed"
+! grep -q TENVIK "$work/linux.log" "$work/disabled.log" || fail "a publish that gets no Setup.exe mentions it"
+[ -z "$(find "$app/bin" -name '*-Setup.exe')" ] || fail "a publish that gets no Setup.exe made one"
+
+sh tests/harness/make-signing-cert.sh "$work/signing" "Acme Release Signing"
+sign="osslsigncode sign -pkcs12 $work/signing/signer.pfx -readpass $work/signing/password.txt -h sha256"
+sign="$sign -in {file} -out {file}.signed && mv {file}.signed {file}"
+publish signed.log -r win-x64 --self-contained false "-p:TenvikSetupSignCommand=$sign" ||
+  fail "a signed publish failed: $(grep -m2 error "$work/signed.log")"
+osslsigncode verify -CAfile "$work/signing/ca.crt" -in "$setup" >/dev/null 2>&1 || fail "the Setup.exe is not signed"
+if publish sign-fails.log -r win-x64 --self-contained false "-p:TenvikSetupSignCommand=false {file}"; then
+  fail "a failing signing command did not stop the publish"
+fi
+grep -q 'error TENVIK021' "$work/sign-fails.log" || fail "a failing signing command did not give TENVIK021"
+[ ! -e "$setup" ] || fail "a failed signing left a Setup.exe"
+
+echo "-- the Setup.exe under Wine"
+for variable in $(env | sed -n 's/^\(DOTNET_[A-Za-z0-9_]*\)=.*/\1/p'); do unset "$variable"; done
+export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+cmake -S . -B build/nuget-wine -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DTENVIK_DOWNLOAD_BASE=http://127.0.0.1:18300 >/dev/null
+cmake --build build/nuget-wine --target fake_dotnet -j2 >/dev/null
+export WINEPREFIX=$work/prefix WINEDEBUG=-all
+trap 'sh tests/harness/wine-prefix.sh down "$WINEPREFIX" >/dev/null 2>&1 || true' EXIT
+sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
+# The base runtime 10 registered as its installer leaves it, the stand-in
+# host where its dotnet.exe would be.
+key='HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64'
+wine reg add "$key\\sharedfx\\Microsoft.NETCore.App" /v 10.0.3 /t REG_DWORD /d 1 /f >/dev/null
+wine reg add "$key" /v InstallLocation /t REG_SZ /d 'C:\Program Files\dotnet\' /f >/dev/null
+mkdir -p "$WINEPREFIX/drive_c/Program Files/dotnet"
+cp build/nuget-wine/standins/fake_dotnet.exe "$WINEPREFIX/drive_c/Program Files/dotnet/dotnet.exe"
+code=0
+TENVIK_HOST_REPORT='C:\host-report.txt' TENVIK_HOST_EXIT=7 wine "$work/framework-dependent-Setup.exe" --silent one </dev/null ||
+  code=$?
+[ "$code" = 7 ] || fail "Setup.exe ended with $code, not the application's 7"
+grep -q '^parameters=C:\\ProgramData\\Tenvik\\Setup.tmp\\SetupConsole.dll --silent one' "$WINEPREFIX/drive_c/host-report.txt" ||
+  fail "dotnet.exe was not started on SetupConsole.dll: $(cat "$WINEPREFIX/drive_c/host-report.txt" 2>/dev/null)"
+echo "check-nuget-package: dotnet publish made the Setup.exe the README describes, and it ran under Wine"
