@@ -13,12 +13,14 @@
 #      a linux-x64 publish and TenvikSetupEnabled=false get nothing and no
 #      warning; a signing command signs it (osslsigncode), a failing one
 #      stops with TENVIK021;
-#   4. one Wine run of that Setup.exe on a machine whose runtime is
-#      registered, with the stand-in dotnet.exe, to its exit code.
+#   4. one Wine run, on a machine without the runtime, of a Setup.exe that
+#      carries the signed stand-in runtime installer (an item of the project)
+#      and starts the stand-in dotnet.exe, to the exit code it chose.
 # Build trees: build/release, build/nuget-check (feed, packages, projects),
 # build/nuget-wine (the stand-in host, download base on port 18300).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+command -v dotnet >/dev/null || { echo "check-nuget-package: no .NET SDK (dotnet) on PATH" >&2; exit 1; }
 export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1
 work=$PWD/build/nuget-check
 dist=build/release/dist
@@ -125,7 +127,6 @@ publish changed.log -r win-x64 --self-contained false -p:TenvikSetupProgressWind
 "$packer" list --json "$setup" | grep -q '"progressWindow":false' || fail "a changed property did not make a new Setup.exe"
 
 echo "-- refusals, other targets, signing"
-cp "$setup" "$work/framework-dependent-Setup.exe"
 if publish self-contained.log -r win-x64 --self-contained true; then fail "a self-contained publish succeeded"; fi
 grep -q 'error TENVIK008: tenvik-pack: .*self-contained' "$work/self-contained.log" ||
   fail "a self-contained publish did not stop with TENVIK008: $(grep -m2 error "$work/self-contained.log")"
@@ -148,25 +149,33 @@ fi
 grep -q 'error TENVIK021' "$work/sign-fails.log" || fail "a failing signing command did not give TENVIK021"
 [ ! -e "$setup" ] || fail "a failed signing left a Setup.exe"
 
-echo "-- the Setup.exe under Wine"
-for variable in $(env | sed -n 's/^\(DOTNET_[A-Za-z0-9_]*\)=.*/\1/p'); do unset "$variable"; done
+echo "-- the Setup.exe under Wine, on a machine without the runtime"
 export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
-cmake -S . -B build/nuget-wine -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+cmake --no-warn-unused-cli -S . -B build/nuget-wine -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DTENVIK_DOWNLOAD_BASE=http://127.0.0.1:18300 >/dev/null
-cmake --build build/nuget-wine --target fake_dotnet -j2 >/dev/null
+cmake --build build/nuget-wine --target fake_dotnet fake_runtime_installer -j2 >/dev/null
+# The signed stand-in installer travels inside the Setup.exe as the base
+# runtime for x64 (an item of the project); no server runs.
+offline=$work/offline-Setup.exe
+publish offline.log -r win-x64 --self-contained false -p:TenvikSetupOutput="$offline" \
+  -p:TenvikTestInstaller="$PWD/build/nuget-wine/standins/fake_runtime_installer.exe" ||
+  fail "publish with a bundled installer failed: $(grep -m2 error "$work/offline.log")"
+"$packer" list "$offline" | grep -q '^bundled runtime installer: base x64' || fail "the Setup.exe carries no installer"
+# Linux-side variables would mislead the Windows host.
+for variable in $(env | sed -n 's/^\(DOTNET_[A-Za-z0-9_]*\)=.*/\1/p'); do unset "$variable"; done
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 trap 'sh tests/harness/wine-prefix.sh down "$WINEPREFIX" >/dev/null 2>&1 || true' EXIT
 sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
-# The base runtime 10 registered as its installer leaves it, the stand-in
-# host where its dotnet.exe would be.
-key='HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64'
-wine reg add "$key\\sharedfx\\Microsoft.NETCore.App" /v 10.0.3 /t REG_DWORD /d 1 /f >/dev/null
-wine reg add "$key" /v InstallLocation /t REG_SZ /d 'C:\Program Files\dotnet\' /f >/dev/null
+# A real installer brings dotnet.exe; the stand-in only registers, so the
+# stand-in host is put in its place beforehand.
 mkdir -p "$WINEPREFIX/drive_c/Program Files/dotnet"
 cp build/nuget-wine/standins/fake_dotnet.exe "$WINEPREFIX/drive_c/Program Files/dotnet/dotnet.exe"
 code=0
-TENVIK_HOST_REPORT='C:\host-report.txt' TENVIK_HOST_EXIT=7 wine "$work/framework-dependent-Setup.exe" --silent one </dev/null ||
-  code=$?
+TENVIK_HOST_REPORT='C:\host-report.txt' TENVIK_HOST_EXIT=7 TENVIK_FAKE_INSTALLER_VERSION=10.0.3 \
+  TENVIK_FAKE_INSTALLER_REGISTER='SOFTWARE\WOW6432Node\dotnet\Setup\InstalledVersions\x64\sharedfx\Microsoft.NETCore.App' \
+  TENVIK_FAKE_INSTALLER_LOCATION='C:\Program Files\dotnet\' TENVIK_FAKE_INSTALLER_REPORT='C:\installer-report.txt' \
+  wine "$offline" --silent one </dev/null || code=$?
+[ -f "$WINEPREFIX/drive_c/installer-report.txt" ] || fail "the bundled runtime installer did not run"
 [ "$code" = 7 ] || fail "Setup.exe ended with $code, not the application's 7"
 grep -q '^parameters=C:\\ProgramData\\Tenvik\\Setup.tmp\\SetupConsole.dll --silent one' "$WINEPREFIX/drive_c/host-report.txt" ||
   fail "dotnet.exe was not started on SetupConsole.dll: $(cat "$WINEPREFIX/drive_c/host-report.txt" 2>/dev/null)"
