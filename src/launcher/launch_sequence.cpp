@@ -7,10 +7,8 @@
 #include <exception>
 #include <memory>
 
-#include "build_settings.h"
 #include "launcher/command_line.h"
 #include "launcher/run_locks.h"
-#include "launcher/settings_resource.h"
 #include "launcher/shown_unpacking.h"
 #include "launcher/windows_environment.h"
 #include "package/extract_package.h"
@@ -20,6 +18,7 @@
 #include "runtime/runtime_platform.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/runtime_steps.h"
+#include "settings/settings_resource.h"
 #include "system/path.h"
 #include "system/protected_folder.h"
 #include "system/run_progress.h"
@@ -30,7 +29,9 @@ namespace {
 
 constexpr int kAppStartingCursor = 32650;  // IDC_APPSTARTING
 
-std::wstring productFolderIn(const std::wstring& programData) { return joinPath(programData, settings::kProduct); }
+std::wstring productFolderIn(const std::wstring& programData, const std::wstring& product) {
+  return joinPath(programData, product);
+}
 
 // A product folder this run made for an installation that failed leaves
 // nothing behind; one that was there before stays. Only an empty folder is
@@ -97,7 +98,7 @@ std::wstring unpackPayload(const std::wstring& workDirectory, const UnpackReport
 // controls) leaves the run unseen too.
 std::unique_ptr<RunProgress> progressFor(const ImageSettings& image, bool silent) {
   if (image.progressWindow && !silent) {
-    if (std::unique_ptr<RunProgress> window = makeProgressWindow(settings::kProduct)) return window;
+    if (std::unique_ptr<RunProgress> window = makeProgressWindow(image.product)) return window;
   }
   return std::make_unique<RunProgress>();
 }
@@ -123,7 +124,7 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
 
   // Held until the work directory is removed; a run that cannot have it
   // in time, or whose user cancelled the wait, has touched nothing.
-  const MachineMutex ownRun = waitForOtherRuns(*progress);
+  const MachineMutex ownRun = waitForOtherRuns(settings.product, settings.runWaitSeconds, *progress);
   if (!ownRun.owned()) return kExitHostNotStarted;
 
   // Any user may create folders in ProgramData, so the product folder is
@@ -132,13 +133,13 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
   // the elevated installer or host loads. Held until the run ends.
   const std::wstring programData = knownFolderPath(FOLDERID_ProgramData);
   if (programData.empty()) return kExitHostNotStarted;
-  const std::wstring productFolder = productFolderIn(programData);
+  const std::wstring productFolder = productFolderIn(programData, settings.product);
   ProductFolder product = prepareProductFolder(productFolder);
   if (!product.handle) return kExitHostNotStarted;
 
   const bool runtimeReady =
-      withRuntimeInstallLock(*progress, [&settings, wow64, silent, &productFolder, &progress] {
-        return ensureRuntimeForRule(settings.runtime, wow64, silent, productFolder, *progress);
+      withRuntimeInstallLock(settings.runWaitSeconds, *progress, [&settings, wow64, silent, &productFolder, &progress] {
+        return ensureRuntimeForRule(settings.runtime, settings.install, wow64, silent, productFolder, *progress);
       });
   if (!runtimeReady) {
     releaseProductFolder(product, productFolder);

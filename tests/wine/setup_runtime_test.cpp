@@ -199,15 +199,17 @@ TEST_F(SetupRuntime, AScriptWithoutAutoDetectionIsNotUsed) {
   EXPECT_TRUE(requests("proxy").empty());
 }
 
-// SetupTls.exe: the same program built for https://localhost:TLS_PORT.
+// The same program stamped with https://localhost:TLS_PORT as its download
+// base, and a short download limit so that a stalled server costs little.
 class SetupRuntimeOverTls : public SetupRuntime {
  protected:
   void SetUp() override {
     SetupRuntime::SetUp();
     if (IsSkipped()) return;
-    const std::wstring dir = scratch_ + L"\\tls";
-    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
-    exe_ = setupWithPackage(dir, {{"App.dll", "app"}}, L"standins\\SetupTls.exe");
+    changeImageSettings(exe_, [](ImageSettings& settings) {
+      settings.install.download = {false, tlsBaseUrl()};
+      settings.install.downloadLimitSeconds = 15;
+    });
   }
   // Directly the target arrives as it is; through the proxy's tunnel, as the
   // whole address.
