@@ -14,7 +14,6 @@ bool loadWinHttp(WinHttpLibrary& library) {
       resolveFunction(m, "WinHttpOpen", loaded.open) &&
       resolveFunction(m, "WinHttpGetProxyForUrl", loaded.getProxyForUrl) &&
       resolveFunction(m, "WinHttpSetOption", loaded.setOption) &&
-      resolveFunction(m, "WinHttpQueryOption", loaded.queryOption) &&
       resolveFunction(m, "WinHttpSetTimeouts", loaded.setTimeouts) &&
       resolveFunction(m, "WinHttpConnect", loaded.connect) &&
       resolveFunction(m, "WinHttpOpenRequest", loaded.openRequest) &&

@@ -17,7 +17,6 @@ struct WinHttpLibrary {
   decltype(&::WinHttpOpen) open = nullptr;
   decltype(&::WinHttpGetProxyForUrl) getProxyForUrl = nullptr;
   decltype(&::WinHttpSetOption) setOption = nullptr;
-  decltype(&::WinHttpQueryOption) queryOption = nullptr;
   decltype(&::WinHttpSetTimeouts) setTimeouts = nullptr;
   decltype(&::WinHttpConnect) connect = nullptr;
   decltype(&::WinHttpOpenRequest) openRequest = nullptr;
