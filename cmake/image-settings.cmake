@@ -61,14 +61,17 @@ function(tenvik_check_number name value lowest highest unit)
   endif()
 endfunction()
 
-# Writes the settings text to output, every key, in the order the packer
-# writes them; it is rewritten only when it changes. Each value defaults to
-# its build setting (TENVIK_RUNTIME, TENVIK_PROGRESS_WINDOW,
-# TENVIK_DOWNLOAD_BASE, TENVIK_PRODUCT, TENVIK_INSTALLER_SIGNER,
-# TENVIK_INSTALLER_WAIT_SECONDS, TENVIK_DOWNLOAD_LIMIT_SECONDS,
-# TENVIK_RUN_WAIT_SECONDS, TENVIK_INSTALLER_BUSY_PAUSE_MS); the test builds
-# of other images name the ones they change.
-function(tenvik_write_image_settings output)
+# The values of an image's settings in prefix_RUNTIME, prefix_PROGRESS_WINDOW,
+# prefix_DOWNLOAD, prefix_PRODUCT, prefix_INSTALLER_SIGNER,
+# prefix_INSTALLER_WAIT, prefix_DOWNLOAD_LIMIT, prefix_RUN_WAIT and
+# prefix_INSTALLER_BUSY_PAUSE_MS, each checked; a fatal error names the first
+# that the program would refuse. Each defaults to its build setting
+# (TENVIK_RUNTIME, TENVIK_PROGRESS_WINDOW, TENVIK_DOWNLOAD_BASE,
+# TENVIK_PRODUCT, TENVIK_INSTALLER_SIGNER, TENVIK_INSTALLER_WAIT_SECONDS,
+# TENVIK_DOWNLOAD_LIMIT_SECONDS, TENVIK_RUN_WAIT_SECONDS,
+# TENVIK_INSTALLER_BUSY_PAUSE_MS); the rest of the arguments name the ones
+# that differ (KEY value ...).
+function(tenvik_image_settings_values prefix)
   set(keys RUNTIME PROGRESS_WINDOW DOWNLOAD PRODUCT INSTALLER_SIGNER INSTALLER_WAIT DOWNLOAD_LIMIT RUN_WAIT
            INSTALLER_BUSY_PAUSE_MS)
   cmake_parse_arguments(ARG "" "${keys}" "" ${ARGN})
@@ -80,6 +83,7 @@ function(tenvik_write_image_settings output)
     if(NOT DEFINED ARG_${key})
       set(ARG_${key} "${default}")
     endif()
+    set(${prefix}_${key} "${ARG_${key}}" PARENT_SCOPE)
   endforeach()
   tenvik_check_runtime_rule("${ARG_RUNTIME}")
   tenvik_check_image_settings(DOWNLOAD "${ARG_DOWNLOAD}" PRODUCT "${ARG_PRODUCT}"
@@ -88,6 +92,14 @@ function(tenvik_write_image_settings output)
   tenvik_check_number(TENVIK_DOWNLOAD_LIMIT_SECONDS "${ARG_DOWNLOAD_LIMIT}" 1 86400 seconds)
   tenvik_check_number(TENVIK_RUN_WAIT_SECONDS "${ARG_RUN_WAIT}" 1 86400 seconds)
   tenvik_check_number(TENVIK_INSTALLER_BUSY_PAUSE_MS "${ARG_INSTALLER_BUSY_PAUSE_MS}" 0 600000 milliseconds)
+endfunction()
+
+# Writes the settings text to output, every key, in the order the packer
+# writes them; it is rewritten only when it changes. The values are those of
+# tenvik_image_settings_values: the build settings, or the ones named after
+# output (the test builds of other images).
+function(tenvik_write_image_settings output)
+  tenvik_image_settings_values(ARG ${ARGN})
   set(window off)
   if(ARG_PROGRESS_WINDOW)
     set(window on)
