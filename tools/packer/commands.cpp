@@ -121,7 +121,7 @@ exit codes:
  10  runtimeconfig.json is not valid JSON or names no usable framework
  11  the runtime rule cannot run the application under its roll-forward policy
  12  a bundled installer carries no signature that covers it
- 13  a bundled installer is signed by someone other than --installer-signer
+ 13  a bundled installer is signed by someone other than the installer signer
  14  a bundled installer does not say which runtime it installs
 )";
 
