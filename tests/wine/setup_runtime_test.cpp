@@ -309,10 +309,10 @@ TEST_F(SetupRuntime, TheVendorSourceAsksTheVendorsAddressAndFollowsItsRedirect) 
   setUserProxySettings(proxy);
 
   EXPECT_EQ(runSetup(exe_, L"--silent", 7).exitCode, 7u);
-  std::vector<std::string> overTls;  // inside the tunnel the target may come in absolute form
+  std::vector<std::string> overTls;  // inside the tunnel Wine names the whole address, port included
   for (const auto& request : loggedRequests()) {
     if (request.via != "tls") continue;
-    const std::string vendor = "https://aka.ms";
+    const std::string vendor = "https://aka.ms:443";
     overTls.push_back(request.target.rfind(vendor, 0) == 0 ? request.target.substr(vendor.size()) : request.target);
   }
   EXPECT_EQ(overTls, (std::vector<std::string>{address, file}));
