@@ -170,6 +170,9 @@ TEST_F(SetupRuntimeRule, MalformedSettingsEndTheRunBeforeAnythingIsTouched) {
       "progress-window=maybe\n",
       "colour=blue\n",
       "runtime desktop:10\n",
+      "download=ftp://example.com\n",
+      "product=CON\n",
+      "installer-wait=0\n",
   };
   serveInstaller("/dotnet/desktop?arch=amd64");
   installerRegisters(runtime::kDesktopFrameworkX64, L"6.0.36");
