@@ -79,6 +79,8 @@ std::optional<DownloadSource> parseDownloadSetting(std::string_view value) {
   if (!base.empty() && base.back() == '/') base.remove_suffix(1);
   // A scheme and a host name with an optional port, nothing more: no path,
   // query, user information, nor any character a host name cannot hold.
+  // A ":" with no port after it would pass for the scheme's default port.
+  if (base.empty() || base.back() == ':') return std::nullopt;
   const std::wstring wide(base.begin(), base.end());
   const std::optional<UrlParts> parts = splitUrl(wide + L"/");
   if (!parts || parts->objectName != L"/") return std::nullopt;

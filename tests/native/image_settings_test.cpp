@@ -37,7 +37,7 @@ TEST(ImageSettingsKeys, RefusesValuesTheProgramCouldNotUse) {
   const char* malformed[] = {
       "download=\n", "download=Vendor\n", "download=ftp://example.com\n", "download=htps://example.com\n",
       "download=https://\n", "download=https://example.com/dotnet\n", "download=https://example.com?x=1\n",
-      "download=https://user@example.com\n", "download=https://example.com:99999\n",
+      "download=https://user@example.com\n", "download=https://example.com:99999\n", "download=https://example.com:\n",
       "download=https://exa mple.com\n", "product=\n", "product=Two Words\n", "product=.hidden\n",
       "product=Tenvik.\n", "product=CON\n", "product=com1.Setup\n", "product=Back\\slash\n",
       "product=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n",  // 65
