@@ -20,6 +20,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "runtime/install_settings.h"
 #include "runtime/runtime_rule.h"
@@ -52,6 +54,9 @@ std::optional<ImageSettings> parseImageSettings(std::string_view text);
 // The text parseImageSettings reads back, every key written in the order
 // above, "\n" line ends.
 std::string formatImageSettings(const ImageSettings& settings);
+
+// Each key of the text above with its value, in that order.
+std::vector<std::pair<std::string, std::string>> settingLines(const ImageSettings& settings);
 
 // The value of each text key as the reader takes it, for the tools that
 // check a value before they write it; nothing when it would be refused.

@@ -43,17 +43,23 @@ std::string downloadSettingText(const DownloadSource& source) {
   return source.vendor ? std::string("vendor") : settingText(source.base);
 }
 
-std::string formatImageSettings(const ImageSettings& settings) {
+std::vector<std::pair<std::string, std::string>> settingLines(const ImageSettings& settings) {
   const InstallSettings& install = settings.install;
-  return "runtime=" + formatRuntimeRule(settings.runtime) + "\n" +
-         "progress-window=" + (settings.progressWindow ? "on" : "off") + "\n" +
-         "download=" + downloadSettingText(install.download) + "\n" +
-         "product=" + settingText(settings.product) + "\n" +
-         "installer-signer=" + settingText(install.installerSigner) + "\n" +
-         "installer-wait=" + number(install.installerWaitSeconds) + "\n" +
-         "download-limit=" + number(install.downloadLimitSeconds) + "\n" +
-         "run-wait=" + number(settings.runWaitSeconds) + "\n" +
-         "installer-busy-pause-ms=" + number(install.installerBusyPauseMs) + "\n";
+  return {{"runtime", formatRuntimeRule(settings.runtime)},
+          {"progress-window", settings.progressWindow ? "on" : "off"},
+          {"download", downloadSettingText(install.download)},
+          {"product", settingText(settings.product)},
+          {"installer-signer", settingText(install.installerSigner)},
+          {"installer-wait", number(install.installerWaitSeconds)},
+          {"download-limit", number(install.downloadLimitSeconds)},
+          {"run-wait", number(settings.runWaitSeconds)},
+          {"installer-busy-pause-ms", number(install.installerBusyPauseMs)}};
+}
+
+std::string formatImageSettings(const ImageSettings& settings) {
+  std::string text;
+  for (const auto& [key, value] : settingLines(settings)) text += key + "=" + value + "\n";
+  return text;
 }
 
 }  // namespace tenvik

@@ -132,6 +132,40 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
   return rule;
 }
 
+// Whether text (a settings resource) has a line for key.
+bool hasSettingLine(std::string_view text, const std::string& key) {
+  const std::string start = key + "=";
+  for (std::size_t at = 0; at < text.size();) {
+    if (text.compare(at, start.size(), start) == 0) return true;
+    const std::size_t end = text.find('\n', at);
+    at = end == std::string_view::npos ? text.size() : end + 1;
+  }
+  return false;
+}
+
+// The settings text for a stub whose resource was stubText: the keys it had,
+// and those whose value is not the default. A stub made before a key existed
+// reads its resource whole and refuses a key it does not know, so a key is
+// added only when it must be, and then with a warning.
+std::string settingsForStub(const ImageSettings& settings, std::string_view stubText, std::ostream& err) {
+  const auto defaults = settingLines(ImageSettings());
+  std::string text;
+  const auto lines = settingLines(settings);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto& [key, value] = lines[i];
+    const bool had = hasSettingLine(stubText, key);
+    if (had || value != defaults[i].second) {
+      if (!had) {
+        err << "tenvik-pack: warning: the stub's settings have no " << key
+            << " line: a Setup.exe made before that setting existed refuses it and does nothing; stamp a stub of "
+               "this release\n";
+      }
+      text += key + "=" + value + "\n";
+    }
+  }
+  return text;
+}
+
 // Whether rule ever installs framework's runtime.
 bool ruleInstalls(const RuntimeRule& rule, RuntimeFramework framework) {
   return rule.framework == framework || (framework == RuntimeFramework::base && rule.baseFallback);
@@ -217,7 +251,8 @@ RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub
   const auto present = data.find(kSettingsResourceId);
   const bool same = formatImageSettings(settings) == formatImageSettings(kept);
   if (!same || (present == data.end() && options.changesSettings())) {
-    stamp.resources[kSettingsResourceId] = formatImageSettings(settings);
+    stamp.resources[kSettingsResourceId] =
+        present == data.end() ? formatImageSettings(settings) : settingsForStub(settings, present->second, err);
   }
 
   // Bundled installers must carry the signature the image will ask for.
