@@ -56,10 +56,12 @@ class SetupRuntimeRule : public LaunchTest {
   std::wstring image(const std::wstring& original) {
     return setupWithPackage(scratch_, {{"App.dll", "app"}}, original);
   }
-  // A copy of Setup.exe whose settings resource holds settings.
+  // A copy of Setup.exe whose settings resource holds settings, after the
+  // line that names the loopback server as its download base: a key the
+  // resource lacks takes the program's own default.
   std::wstring imageWithSettings(const std::string& settings) {
     const std::wstring exe = image(L"Setup.exe");
-    setDataResource(exe, kSettingsId, settings);
+    setDataResource(exe, kSettingsId, "download=" + narrow(downloadBaseUrl()) + "\n" + settings);
     return exe;
   }
 
