@@ -249,17 +249,6 @@ TEST_F(Download, ARefusedConnectionWritesTheErrorLine) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error 12029 has occurred.\n");  // cannot connect
 }
 
-// WinHTTP gives up on such a name on a thread of its own that still runs its
-// code afterwards: had the library been unloaded after each download, one of
-// these would sooner or later have faulted the process.
-TEST_F(Download, AHostNameThatDoesNotResolveFailsEveryTimeAndNothingElse) {
-  for (int i = 0; i < 8; ++i) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(fetch(L"https://tenvik-nowhere.invalid/dotnet?arch=x86"), "");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error 12007 has occurred.\n");  // name not resolved
-  }
-}
-
 TEST_F(Download, AnHttpsAddressIsRequestedOverTls) {
   // The plain server sees a TLS handshake, never a readable GET.
   testing::internal::CaptureStdout();

@@ -350,6 +350,21 @@ TEST_F(SetupRuntime, AnInstallerThatOutlastsTheInstallerWaitIsLeftRunningAndTheR
   EXPECT_EQ(installerRuns().size(), 1u);
 }
 
+// A download host that does not resolve (a vendor host the machine cannot
+// look up, a mistyped base): every run ends with 1 after asking for both
+// runtimes, and none faults when WinHTTP's lookup threads outlive the
+// download (winhttp_library.cpp).
+TEST_F(SetupRuntime, AnUnresolvableDownloadHostEndsEveryRunWithOne) {
+  changeImageSettings(exe_, [](ImageSettings& settings) {
+    settings.install.download = {false, L"https://tenvik-nowhere.invalid"};
+  });
+  for (int i = 0; i < 3; ++i) {
+    const RunResult run = runSetup(exe_, L"--silent");
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1u);
+  }
+}
+
 TEST_F(SetupRuntime, AWinhttpDllPlantedBesideSetupIsNeverLoaded) {
   // Native first, as Windows treats a DLL that is not a KnownDLL. The plant
   // is not a working winhttp.dll: had it been loaded, no download would work.
