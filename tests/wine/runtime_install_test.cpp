@@ -124,7 +124,8 @@ TEST_F(RuntimeInstall, TheRegistryAloneDecidesNotTheExitCode) {
     cleanRegistry();
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_EXIT", c.exitCode);
     installerRegisters(c.registers ? runtime::kBaseFrameworkX86 : L"none");
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_), c.registers)
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_),
+              c.registers)
         << "exit " << test::narrow(c.exitCode);
   }
 }
@@ -195,17 +196,22 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
 TEST_F(RuntimeInstall, OnlyAnInstallerSignedByTheRequiredSignerRuns) {
   std::string tampered = installer_;
   tampered[tampered.size() / 2] ^= 0x01;  // inside the program's sections, well before the signature
+  const std::string unsigned_ = test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-unsigned.exe"));
+  const std::wstring required = settings_.installerSigner;
   struct Case {
     const char* what;
     std::string body;
+    std::wstring signer;  // the settings' installer signer
     bool runs;
   };
   const Case cases[] = {
-      {"unsigned", test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-unsigned.exe")), false},
-      {"tampered after signing", tampered, false},
+      {"unsigned", unsigned_, required, false},
+      {"tampered after signing", tampered, required, false},
       {"signed by someone else",
-       test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-wrong-signer.exe")), false},
-      {"signed by the required signer", installer_, true},
+       test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-wrong-signer.exe")), required, false},
+      {"signed by the required signer", installer_, required, true},
+      {"signed, but the settings require another signer", installer_, L"Contoso Ltd", false},
+      {"unsigned, with the check turned off in the settings", unsigned_, L"", true},
   };
   installerRegisters(runtime::kBaseFrameworkX86);
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_TRY_OWN_FILE", L"1");
@@ -217,7 +223,9 @@ TEST_F(RuntimeInstall, OnlyAnInstallerSignedByTheRequiredSignerRuns) {
     route.body = c.body;
     test::setRoute("/dotnet?arch=x86", route);
     const size_t runsBefore = installerRuns().size();
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_), c.runs);
+    settings_.installerSigner = c.signer;
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_),
+              c.runs);
     const std::vector<test::StandinRun> runs = installerRuns();
     ASSERT_EQ(runs.size(), runsBefore + (c.runs ? 1 : 0));
     EXPECT_FALSE(test::fileExists(installerFile_));
@@ -298,7 +306,8 @@ TEST_F(RuntimeInstall, APlantedOrHeldInstallerIsNeverTheOneRun) {
       ASSERT_TRUE(planter);
     }
     const size_t runsBefore = installerRuns().size();
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_), c.installs);
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_),
+              c.installs);
     const std::vector<test::StandinRun> runs = installerRuns();
     ASSERT_EQ(runs.size(), runsBefore + (c.installs ? 1 : 0));
     if (c.installs) {
