@@ -12,6 +12,7 @@
 // Report lines:
 //   parameters=<command line after the program name, as received>
 //   directory=<current directory>
+//   env.<NAME>=<value>   (each variable of environmentReport that is set)
 //   file=<path relative to the current directory>|<size>|<crc32 hex>   (each file, sorted)
 
 #include <windows.h>
@@ -87,6 +88,7 @@ int main() {
 
   std::string report = "parameters=" + utf8(parametersOf(GetCommandLineW())) + "\n";
   report += "directory=" + utf8(cwd) + "\n";
+  for (const auto& [name, value] : standin::environmentReport()) report += name + "=" + utf8(value) + "\n";
   for (const auto& line : files) report += line + "\n";
 
   if (!reportPath.empty()) {

@@ -19,6 +19,7 @@ struct HostReport {
   std::string parameters;    // UTF-8, as the host received them after its name
   std::string directory;
   std::map<std::string, std::string> files;  // relative name -> "size|crc32"
+  std::map<std::string, std::string> environment;  // the variables it reports (environmentReport), UTF-8
 };
 
 // The report the stand-in host wrote at path; present is false without one.
