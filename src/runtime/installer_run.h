@@ -8,6 +8,9 @@ namespace tenvik {
 // pauses and runs it again within the bounds of busy_installer.h. Whatever
 // it ends with is not acted on otherwise: the probe that follows decides.
 // The caller keeps the file held against changes for the whole time.
-void runInstallerWhileBusy(const std::wstring& path, const std::wstring& arguments, const std::wstring& directory);
+// environment is the installer's whole environment (a block as
+// environmentBlock makes it).
+void runInstallerWhileBusy(const std::wstring& path, const std::wstring& arguments, const std::wstring& directory,
+                           const std::wstring& environment);
 
 }  // namespace tenvik

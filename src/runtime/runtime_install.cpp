@@ -34,7 +34,8 @@ bool acceptable(HANDLE heldFile, const std::wstring& path) {
 }
 
 // Writes, checks and runs the installer in folder, held by the caller.
-void installHeld(std::string_view installer, const std::wstring& arguments, const std::wstring& folder) {
+void installHeld(std::string_view installer, const std::wstring& arguments, const std::wstring& folder,
+                 const std::wstring& environment) {
   // A failed download is not written at all: it could not start.
   if (installer.empty()) return;
   const std::wstring installerPath = joinPath(folder, runtime::kInstallerFileName);
@@ -44,7 +45,7 @@ void installHeld(std::string_view installer, const std::wstring& arguments, cons
   // hold keeps the file, and the folder holds keep its folders, from being
   // renamed; this asks the file system itself.
   if (isStillAt(held.get(), installerPath) && acceptable(held.get(), installerPath)) {
-    runInstallerWhileBusy(installerPath, arguments, folder);
+    runInstallerWhileBusy(installerPath, arguments, folder, environment);
   }
   deleteHeldFile(held);
 }
@@ -57,18 +58,18 @@ bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
 }
 
 bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool silent,
-                const std::wstring& productFolder, RunProgress& progress) {
+                const std::wstring& productFolder, const std::wstring& environment, RunProgress& progress) {
   if (stepMet(step, rule)) return true;
   const std::wstring switches = installerSwitches(silent);
   if (const std::optional<std::string_view> bundled = bundledInstaller(step.installs, x64)) {
     // The installer shows its own progress; a window of ours left standing
     // meanwhile would not answer.
     progress.hide();
-    installRuntimeFrom(*bundled, switches, productFolder);
+    installRuntimeFrom(*bundled, switches, productFolder, environment);
   } else {
     progress.showDownloading(downloadSubject(step.installs, rule.major, x64));
     installRuntime(installerAddress(settings::kDownloadBase, installerPathFor(step.installs, x64, rule.major)),
-                   switches, productFolder, progress);
+                   switches, productFolder, environment, progress);
     // Nothing was written or run: the user's own choice, not a failure to probe for.
     if (progress.cancelled()) return false;
   }
@@ -89,13 +90,13 @@ bool ensureRuntimeX86(bool silent, const std::wstring& productFolder) {
 
 bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder) {
   RunProgress quiet;
-  return ensureRuntimeForRule(rule, x64, silent, productFolder, quiet);
+  return ensureRuntimeForRule(rule, x64, silent, productFolder, std::wstring(), quiet);
 }
 
 bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder,
-                          RunProgress& progress) {
+                          const std::wstring& environment, RunProgress& progress) {
   for (const RuleStep& step : ruleSteps(rule, x64)) {
-    if (ensureStep(step, rule, x64, silent, productFolder, progress)) return true;
+    if (ensureStep(step, rule, x64, silent, productFolder, environment, progress)) return true;
     if (progress.cancelled()) return false;
   }
   return false;
@@ -113,22 +114,22 @@ bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& install
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
                     const std::wstring& productFolder) {
   RunProgress quiet;
-  installRuntime(installerUrl, arguments, productFolder, quiet);
+  installRuntime(installerUrl, arguments, productFolder, std::wstring(), quiet);
 }
 
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
-                    const std::wstring& productFolder, RunProgress& progress) {
+                    const std::wstring& productFolder, const std::wstring& environment, RunProgress& progress) {
   const std::string installer =
       downloadFile(installerUrl, limitMilliseconds(settings::kDownloadLimitSeconds), progress);
   // The installer shows its own progress; a window of ours left standing
   // meanwhile would not answer.
   progress.hide();
   if (progress.cancelled()) return;
-  installRuntimeFrom(installer, arguments, productFolder);
+  installRuntimeFrom(installer, arguments, productFolder, environment);
 }
 
 void installRuntimeFrom(std::string_view installer, const std::wstring& arguments,
-                        const std::wstring& productFolder) {
+                        const std::wstring& productFolder, const std::wstring& environment) {
   // Without the product folder a bare name would land in whatever the
   // current directory happens to be; better to install nothing.
   if (productFolder.empty()) return;
@@ -139,7 +140,7 @@ void installRuntimeFrom(std::string_view installer, const std::wstring& argument
   const std::wstring folder = joinPath(productFolder, kInstallerFolderName);
   UniqueFileHandle folderHold = makeFreshHeldFolder(folder);
   if (!folderHold) return;
-  installHeld(installer, arguments, folder);
+  installHeld(installer, arguments, folder, environment);
   removeHeldFolder(folderHold, folder);
 }
 
