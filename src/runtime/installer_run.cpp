@@ -24,8 +24,8 @@ namespace {
 // file and folder cannot be deleted while it runs and stay until a later
 // run makes the folder anew.
 DWORD runOnce(const std::wstring& path, const std::wstring& arguments, const std::wstring& directory,
-              unsigned long waitMs) {
-  UniqueKernelHandle process(runProcess(path, arguments, directory));
+              const std::wstring& environment, unsigned long waitMs) {
+  UniqueKernelHandle process(runProcess(path, arguments, directory, environment));
   if (!process) return 0;
   if (WaitForSingleObject(process.get(), waitMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
   DWORD exitCode = 0;
@@ -36,13 +36,13 @@ DWORD runOnce(const std::wstring& path, const std::wstring& arguments, const std
 }  // namespace
 
 void runInstallerWhileBusy(const std::wstring& path, const std::wstring& arguments, const std::wstring& directory,
-                           const InstallerBounds& limits) {
+                           const std::wstring& environment, const InstallerBounds& limits) {
   const BusyInstallerBounds bounds = busyInstallerBounds(limits.busyPauseMs, limits.waitMs);
   // GetTickCount64 is monotonic: a clock set back cannot stretch the bound.
   const ULONGLONG start = GetTickCount64();
   for (unsigned retries = 0;; ++retries) {
     const unsigned long waitMs = installerWaitLeftMs(GetTickCount64() - start, limits.waitMs);
-    const DWORD exitCode = runOnce(path, arguments, directory, waitMs);
+    const DWORD exitCode = runOnce(path, arguments, directory, environment, waitMs);
     if (exitCode == STILL_ACTIVE || !retryBusyInstaller(exitCode, retries, GetTickCount64() - start, bounds)) {
       return;
     }

@@ -16,8 +16,9 @@ struct InstallerBounds {
 // No wait lasts past bounds.waitMs from the first start: an installer still
 // running then is left running, and the probe decides as after a failed
 // installation. The caller keeps the file held against changes for the
-// whole time.
+// whole time. environment is the installer's whole environment (a block as
+// environmentBlock makes it).
 void runInstallerWhileBusy(const std::wstring& path, const std::wstring& arguments, const std::wstring& directory,
-                           const InstallerBounds& bounds);
+                           const std::wstring& environment, const InstallerBounds& bounds);
 
 }  // namespace tenvik

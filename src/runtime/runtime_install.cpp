@@ -39,7 +39,7 @@ InstallerBounds installerBounds(const InstallSettings& settings) {
 
 // Writes, checks and runs the installer in folder, held by the caller.
 void installHeld(std::string_view installer, const std::wstring& arguments, const InstallSettings& settings,
-                 const std::wstring& folder) {
+                 const std::wstring& folder, const std::wstring& environment) {
   // A failed download is not written at all: it could not start.
   if (installer.empty()) return;
   const std::wstring installerPath = joinPath(folder, runtime::kInstallerFileName);
@@ -49,7 +49,7 @@ void installHeld(std::string_view installer, const std::wstring& arguments, cons
   // hold keeps the file, and the folder holds keep its folders, from being
   // renamed; this asks the file system itself.
   if (isStillAt(held.get(), installerPath) && acceptable(held.get(), installerPath, settings.installerSigner)) {
-    runInstallerWhileBusy(installerPath, arguments, folder, installerBounds(settings));
+    runInstallerWhileBusy(installerPath, arguments, folder, environment, installerBounds(settings));
   }
   deleteHeldFile(held);
 }
@@ -62,18 +62,19 @@ bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
 }
 
 bool ensureStep(const RuleStep& step, const RuntimeRule& rule, const InstallSettings& settings, bool x64,
-                bool silent, const std::wstring& productFolder, RunProgress& progress) {
+                bool silent, const std::wstring& productFolder, const std::wstring& environment,
+                RunProgress& progress) {
   if (stepMet(step, rule)) return true;
   const std::wstring switches = installerSwitches(silent);
   if (const std::optional<std::string_view> bundled = bundledInstaller(step.installs, x64)) {
     // The installer shows its own progress; a window of ours left standing
     // meanwhile would not answer.
     progress.hide();
-    installRuntimeFrom(*bundled, switches, settings, productFolder);
+    installRuntimeFrom(*bundled, switches, settings, productFolder, environment);
   } else {
     progress.showDownloading(downloadSubject(step.installs, rule.major, x64));
     installRuntime(installerAddressFor(settings.download, step.installs, x64, rule.major), switches, settings,
-                   productFolder, progress);
+                   productFolder, environment, progress);
     // Nothing was written or run: the user's own choice, not a failure to probe for.
     if (progress.cancelled()) return false;
   }
@@ -95,13 +96,13 @@ bool ensureRuntimeX86(const InstallSettings& settings, bool silent, const std::w
 bool ensureRuntimeForRule(const RuntimeRule& rule, const InstallSettings& settings, bool x64, bool silent,
                           const std::wstring& productFolder) {
   RunProgress quiet;
-  return ensureRuntimeForRule(rule, settings, x64, silent, productFolder, quiet);
+  return ensureRuntimeForRule(rule, settings, x64, silent, productFolder, std::wstring(), quiet);
 }
 
 bool ensureRuntimeForRule(const RuntimeRule& rule, const InstallSettings& settings, bool x64, bool silent,
-                          const std::wstring& productFolder, RunProgress& progress) {
+                          const std::wstring& productFolder, const std::wstring& environment, RunProgress& progress) {
   for (const RuleStep& step : ruleSteps(rule, x64)) {
-    if (ensureStep(step, rule, settings, x64, silent, productFolder, progress)) return true;
+    if (ensureStep(step, rule, settings, x64, silent, productFolder, environment, progress)) return true;
     if (progress.cancelled()) return false;
   }
   return false;
@@ -119,22 +120,23 @@ bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& install
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
                     const InstallSettings& settings, const std::wstring& productFolder) {
   RunProgress quiet;
-  installRuntime(installerUrl, arguments, settings, productFolder, quiet);
+  installRuntime(installerUrl, arguments, settings, productFolder, std::wstring(), quiet);
 }
 
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
-                    const InstallSettings& settings, const std::wstring& productFolder, RunProgress& progress) {
+                    const InstallSettings& settings, const std::wstring& productFolder,
+                    const std::wstring& environment, RunProgress& progress) {
   const std::string installer =
       downloadFile(installerUrl, limitMilliseconds(settings.downloadLimitSeconds), progress);
   // The installer shows its own progress; a window of ours left standing
   // meanwhile would not answer.
   progress.hide();
   if (progress.cancelled()) return;
-  installRuntimeFrom(installer, arguments, settings, productFolder);
+  installRuntimeFrom(installer, arguments, settings, productFolder, environment);
 }
 
 void installRuntimeFrom(std::string_view installer, const std::wstring& arguments, const InstallSettings& settings,
-                        const std::wstring& productFolder) {
+                        const std::wstring& productFolder, const std::wstring& environment) {
   // Without the product folder a bare name would land in whatever the
   // current directory happens to be; better to install nothing.
   if (productFolder.empty()) return;
@@ -145,7 +147,7 @@ void installRuntimeFrom(std::string_view installer, const std::wstring& argument
   const std::wstring folder = joinPath(productFolder, kInstallerFolderName);
   UniqueFileHandle folderHold = makeFreshHeldFolder(folder);
   if (!folderHold) return;
-  installHeld(installer, arguments, settings, folder);
+  installHeld(installer, arguments, settings, folder, environment);
   removeHeldFolder(folderHold, folder);
 }
 

@@ -13,7 +13,10 @@ class RunProgress;
 // made anew inside productFolder: the product folder as prepareProductFolder
 // (system/protected_folder.h) made it, held by the caller for the whole
 // call, so that nobody but administrators can write beside the installer or
-// swap it. An empty productFolder installs nothing.
+// swap it. An empty productFolder installs nothing. Where a call takes an
+// environment, it is the installer's whole environment (a block as
+// environmentBlock makes it); the calls without one, and an empty one, give
+// the installer this process's own.
 
 // Every call below takes the image's install settings: where installers are
 // downloaded from, whose signature they must carry, and the bounds of the
@@ -40,7 +43,7 @@ bool ensureRuntimeForRule(const RuntimeRule& rule, const InstallSettings& settin
 // download ends the check at once, false, with nothing written or run and
 // no further step tried.
 bool ensureRuntimeForRule(const RuntimeRule& rule, const InstallSettings& settings, bool x64, bool silent,
-                          const std::wstring& productFolder, RunProgress& progress);
+                          const std::wstring& productFolder, const std::wstring& environment, RunProgress& progress);
 
 // One step of the above: probe frameworkKey, install from installerUrl when
 // missing, and probe again. The second probe alone decides.
@@ -54,7 +57,8 @@ void installRuntime(const std::wstring& installerUrl, const std::wstring& argume
 // The same, with the download shown through progress, which is hidden
 // before the installer runs; after a cancel nothing is written or run.
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
-                    const InstallSettings& settings, const std::wstring& productFolder, RunProgress& progress);
+                    const InstallSettings& settings, const std::wstring& productFolder,
+                    const std::wstring& environment, RunProgress& progress);
 
 // Installs from installer bytes (a download, or what the image carries):
 // the folder productFolder\Runtime.tmp is made anew and held, the bytes are
@@ -68,6 +72,6 @@ void installRuntime(const std::wstring& installerUrl, const std::wstring& argume
 // when the wait ends is left to finish (installer_run.h); its file and
 // folder then stay until a later run removes them. The bytes are only read.
 void installRuntimeFrom(std::string_view installer, const std::wstring& arguments, const InstallSettings& settings,
-                        const std::wstring& productFolder);
+                        const std::wstring& productFolder, const std::wstring& environment = std::wstring());
 
 }  // namespace tenvik

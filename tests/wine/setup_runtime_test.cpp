@@ -25,6 +25,15 @@ const wchar_t* const kInstallerVariables[] = {
     L"TENVIK_FAKE_INSTALLER_EXIT",   L"TENVIK_FAKE_INSTALLER_WAIT_FOR", L"WINEDLLOVERRIDES",
 };
 
+// Set for Setup.exe as the user's environment could set them; none may reach
+// an elevated child.
+const std::pair<const wchar_t*, const wchar_t*> kPlantedVariables[] = {
+    {L"DOTNET_STARTUP_HOOKS", L"C:\\planted\\Hook.dll"},
+    {L"CORECLR_ENABLE_PROFILING", L"1"},
+    {L"CORECLR_PROFILER_PATH", L"C:\\planted\\Profiler.dll"},
+    {L"COR_PROFILER", L"{00000000-0000-0000-0000-000000000001}"},
+};
+
 class SetupRuntime : public LaunchTest {
  protected:
   void SetUp() override {
@@ -41,6 +50,7 @@ class SetupRuntime : public LaunchTest {
   }
   void TearDown() override {
     for (const wchar_t* name : kInstallerVariables) SetEnvironmentVariableW(name, nullptr);
+    for (const auto& [name, value] : kPlantedVariables) SetEnvironmentVariableW(name, nullptr);
     restoreUserProxySettings();
     DeleteFileW(tempInstaller_.c_str());
     LaunchTest::TearDown();
@@ -102,6 +112,27 @@ TEST_F(SetupRuntime, AnInstalledRuntimeLetsTheRunGoOn) {
   EXPECT_FALSE(fileExists(tempInstaller_));
   EXPECT_FALSE(fileExists(installerFile_));
   EXPECT_EQ(hostReport().parameters, narrow(workDirectory()) + "\\App.dll --silent");
+}
+
+TEST_F(SetupRuntime, TheChildrenGetNoRuntimeVariablesAndTheRunsOwnTemporaryFolder) {
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  for (const auto& [name, value] : kPlantedVariables) SetEnvironmentVariableW(name, value);
+  EXPECT_EQ(runSetup(exe_, L"--silent").exitCode, 0u);
+  const std::wstring runTemp = comparablePath(productDirectory() + L"\\Temp.tmp");
+  const auto runs = installerRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  const HostReport host = hostReport();
+  ASSERT_TRUE(host.present);
+  for (const auto& [name, value] : kPlantedVariables) {
+    EXPECT_EQ(runs.front().count("env." + narrow(name)), 0u) << narrow(name);
+    EXPECT_EQ(host.environment.count(narrow(name)), 0u) << narrow(name);
+  }
+  for (const char* name : {"TEMP", "TMP"}) {
+    EXPECT_EQ(comparablePath(runs.front().at(std::string("env.") + name)), runTemp) << name;
+    EXPECT_EQ(comparablePath(widen(host.environment.at(name))), runTemp) << name;
+  }
+  EXPECT_FALSE(directoryExists(productDirectory() + L"\\Temp.tmp"));
 }
 
 TEST_F(SetupRuntime, OutsideSilentModeTheInstallerShowsItsProgress) {
