@@ -24,6 +24,7 @@ command -v dotnet >/dev/null || { echo "check-nuget-package: no .NET SDK (dotnet
 export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1
 work=$PWD/build/nuget-check
 dist=build/release/dist
+packer=$PWD/build/release/stub/host-tools/tenvik-pack
 fail() { echo "check-nuget-package: $*" >&2; exit 1; }
 
 echo "-- the package"
@@ -45,6 +46,8 @@ done
 [ ! -e "$work/unpacked/lib" ] && [ ! -e "$work/unpacked/contentFiles" ] || fail "the package reaches the application's output"
 grep -q '<developmentDependency>true</developmentDependency>' "$work/unpacked/Tenvik.Setup.nuspec" ||
   fail "the package is not a development dependency"
+"$packer" list --json "$work/unpacked/tools/Setup.exe" 2>/dev/null |
+  grep -q '"download":"vendor"' || fail "the package's stub does not download from the runtime vendor"
 cmp -s "$work/unpacked/tools/Setup.exe" "build/release/stage/tenvik-setup-$version-linux-x64/Setup.exe" ||
   fail "the package's stub is not the release archives' stub"
 # The README's property table and the targets file name the same properties.
@@ -73,7 +76,6 @@ cp -R tests/nuget/SetupConsole "$work/"
 app=$work/SetupConsole
 out=$app/bin/Release/net10.0/win-x64
 setup=$out/SetupConsole-Setup.exe
-packer=$PWD/build/release/stub/host-tools/tenvik-pack
 publish() {  # publish LOG ARGS...: dotnet publish -c Release, its log kept
   local log=$1
   shift
@@ -104,7 +106,9 @@ for key, value in {"ProductName": "Acme Installer", "CompanyName": "Acme's Tools
                    "LegalCopyright": '\u00a9 2026 Acme "$HOME" 100%', "FileDescription": "Installs Acme",
                    "ProductVersion": "2.3.4-beta", "FileVersion": "2.3.4.5"}.items():
     expect(key, strings.get(key), value)
-expect("progress window", listed["progressWindow"], True)
+for key, value in {"progressWindow": True, "download": "https://downloads.example.com", "product": "Acme",
+                   "installerSigner": "Acme Runtime Signer", "installerWait": 600}.items():
+    expect(key, listed.get(key), value)
 for problem in problems:
     print("check-nuget-package: list --json:", problem, file=sys.stderr)
 sys.exit(1 if problems else 0)
@@ -149,6 +153,7 @@ cmake --build build/nuget-wine --target fake_dotnet fake_runtime_installer -j2 >
 # runtime for x64 (an item of the project); no server runs.
 offline=$work/offline-Setup.exe
 publish offline.log -r win-x64 --self-contained false -p:TenvikSetupOutput="$offline" \
+  "-p:TenvikSetupInstallerSigner=Microsoft Corporation" \
   -p:TenvikTestInstaller="$PWD/build/nuget-wine/standins/fake_runtime_installer.exe" ||
   fail "publish with a bundled installer failed: $(grep -m2 error "$work/offline.log")"
 "$packer" list "$offline" | grep -q '^bundled runtime installer: base x64' || fail "the Setup.exe carries no installer"
@@ -168,6 +173,6 @@ TENVIK_HOST_REPORT='C:\host-report.txt' TENVIK_HOST_EXIT=7 TENVIK_FAKE_INSTALLER
   wine "$offline" --silent one </dev/null || code=$?
 [ -f "$WINEPREFIX/drive_c/installer-report.txt" ] || fail "the bundled runtime installer did not run"
 [ "$code" = 7 ] || fail "Setup.exe ended with $code, not the application's 7"
-grep -q '^parameters=C:\\ProgramData\\Tenvik\\Setup.tmp\\SetupConsole.dll --silent one' "$WINEPREFIX/drive_c/host-report.txt" ||
+grep -q '^parameters=C:\\ProgramData\\Acme\\Setup.tmp\\SetupConsole.dll --silent one' "$WINEPREFIX/drive_c/host-report.txt" ||
   fail "dotnet.exe was not started on SetupConsole.dll: $(cat "$WINEPREFIX/drive_c/host-report.txt" 2>/dev/null)"
 echo "check-nuget-package: dotnet publish made the Setup.exe the README describes, and it ran under Wine"
