@@ -3,11 +3,9 @@
 # an install leaves it, for tests that run real .NET applications under Wine.
 #
 #   real-runtime.sh restore SPEC...          restore the packs into the NuGet cache
-#   real-runtime.sh layout [--plain] DIR SPEC...
-#                                            lay out DIR (a "dotnet" folder)
+#   real-runtime.sh layout DIR SPEC...       lay out DIR (a "dotnet" folder)
 #   real-runtime.sh register PREFIX DIR      register what DIR holds in PREFIX
-#   real-runtime.sh install [--plain] PREFIX SPEC...
-#                                            layout into PREFIX's
+#   real-runtime.sh install PREFIX SPEC...   layout into PREFIX's
 #                                            C:\Program Files\dotnet, then register
 #   real-runtime.sh version SPEC             the version a SPEC stands for
 #   real-runtime.sh env                      print "unset" lines for the Linux
@@ -22,8 +20,6 @@
 #
 # layout DIR writes:
 #   DIR\dotnet.exe                          the muxer (see below)
-#   DIR\dotnet.switches                     unless --plain: the runtime switch
-#                                           this Wine needs (see below)
 #   DIR\host\fxr\<version>\hostfxr.dll      from the base runtime pack
 #   DIR\shared\Microsoft.NETCore.App\<version>\       (hostpolicy.dll among them)
 #   DIR\shared\Microsoft.WindowsDesktop.App\<version>\
@@ -40,15 +36,12 @@
 # compiler: it loads the newest host\fxr\*\hostfxr.dll and calls
 # hostfxr_main_startupinfo as the vendor's muxer does.
 #
-# Wine 8.0 (Debian 12) and CoreCLR, measured with 6.0.36, 8.0.34, 9.0.23 and
-# 10.0.15: the first start of a wineserver session fails to load
-# System.Runtime.dll ("Module not found", an unhandled FileNotFoundException)
-# while the runtime maps framework assemblies as images; with the runtime's
-# documented switch DOTNET_PELoader_DisableMapping=1 (sections copied, not
-# mapped) every major starts. The muxer stand-in sets the NAME=VALUE lines of
-# DIR\dotnet.switches in its own environment before it loads hostfxr, so the
-# switch reaches the runtime however its parent filtered the environment;
-# Setup.exe never sets it. --plain leaves the file out.
+# Wine 8.0 (Debian 12) runs CoreCLR 6.0.36, 8.0.34, 9.0.23 and 10.0.15 as
+# laid out here, with no runtime switch. It must not run with Wine's mscoree
+# turned off (WINEDLLOVERRIDES=mscoree=, which keeps a new prefix from
+# offering Mono): Wine's loader hands every IL-only image that LoadLibrary
+# opens to mscoree, so without it loading System.Runtime.dll fails ("Module
+# not found") and the application ends with an unhandled FileNotFoundException.
 #
 # Packs are restored with the .NET SDK (`dotnet restore` of a generated
 # project with PackageDownload items) into the NuGet cache
@@ -164,19 +157,12 @@ copy_framework() {  # copy_framework PACKDIR NAME VERSION DIR
   rm -f "$to/hostfxr.dll"  # the host resolver lives in host\fxr, not in a framework
 }
 
-layout() {  # layout [--plain] DIR SPEC...
-  local switches=true spec id version
-  [ "$1" = --plain ] && { switches=false; shift; }
-  local dir=$1
+layout() {  # layout DIR SPEC...
+  local dir=$1 spec id version
   shift
   restore "$@"
   mkdir -p "$dir"
   cp "$(muxer)" "$dir/dotnet.exe"
-  if $switches; then
-    printf 'DOTNET_PELoader_DisableMapping=1\r\n' >"$dir/dotnet.switches"
-  else
-    rm -f "$dir/dotnet.switches"
-  fi
   for spec in "$@"; do
     while read -r id version; do
       case "$id" in
@@ -226,14 +212,12 @@ case "$action" in
   layout) [ $# -ge 2 ] || code=2 die "layout DIR SPEC..."; layout "$@" ;;
   register) [ $# -eq 2 ] || code=2 die "register PREFIX DIR"; register "$@" ;;
   install)
-    plain=()
-    [ "${1:-}" = --plain ] && { plain=(--plain); shift; }
-    [ $# -ge 2 ] || code=2 die "install [--plain] PREFIX SPEC..."
+    [ $# -ge 2 ] || code=2 die "install PREFIX SPEC..."
     prefix=$1; shift
-    layout "${plain[@]}" "$prefix/drive_c/Program Files/dotnet" "$@"
+    layout "$prefix/drive_c/Program Files/dotnet" "$@"
     register "$prefix" "$prefix/drive_c/Program Files/dotnet"
     ;;
   version) [ $# -eq 1 ] || code=2 die "version SPEC"; version_of "$1" ;;
   env) env | sed -n 's/^\(DOTNET_[A-Za-z0-9_]*\)=.*/unset \1/p' ;;
-  *) sed -n '2,61p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+  *) sed -n '2,54p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac

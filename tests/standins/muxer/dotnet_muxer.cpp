@@ -7,12 +7,6 @@
 // hostfxr and hostpolicy then decide (the framework, its version, the roll
 // forward, the "framework not found" answer) is the vendor's real code.
 //
-// Test environment: when a file "dotnet.switches" lies beside it, each of its
-// NAME=VALUE lines is set in its environment before hostfxr is loaded. The
-// layout script writes the runtime's documented switch for this Wine there
-// (DOTNET_PELoader_DisableMapping=1); Setup.exe never sets any such variable,
-// and a host started with a filtered environment still gets it.
-//
 // Exit codes of its own, in the range the vendor's host uses for the same
 // outcomes: 0x80008083 when no hostfxr.dll is found, 0x80008082 when it
 // cannot be loaded or lacks the entry point.
@@ -84,23 +78,6 @@ std::wstring newestFxr(const std::wstring& root) {
   return best;
 }
 
-// Applies the NAME=VALUE lines of root\dotnet.switches (UTF-8 or ASCII).
-void applySwitches(const std::wstring& root) {
-  FILE* file = _wfopen((root + L"\\dotnet.switches").c_str(), L"rb");
-  if (!file) return;
-  char line[1024];
-  while (std::fgets(line, sizeof(line), file)) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    const auto equals = text.find('=');
-    if (text.empty() || text[0] == '#' || equals == std::string::npos) continue;
-    const std::wstring name(text.begin(), text.begin() + equals);
-    const std::wstring value(text.begin() + equals + 1, text.end());
-    SetEnvironmentVariableW(name.c_str(), value.c_str());
-  }
-  std::fclose(file);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -108,7 +85,6 @@ int wmain(int argc, wchar_t** argv) {
   hostPath.resize(GetModuleFileNameW(nullptr, hostPath.data(), static_cast<DWORD>(hostPath.size())));
   const std::wstring root = hostPath.substr(0, hostPath.find_last_of(L'\\'));
 
-  applySwitches(root);
   const std::wstring fxr = newestFxr(root);
   if (fxr.empty()) {
     std::fwprintf(stderr, L"dotnet: no host\\fxr\\<version>\\hostfxr.dll below %ls\n", root.c_str());
