@@ -92,17 +92,18 @@ if [ "$major" = 6 ]; then
 else
   rule="desktop:$major"
   desktop_path="/dotnet/desktop?arch=amd64&version=$major"
-  if [ "$major" = 10 ]; then project=samples/app-net10; else publish_options=(-p:TargetFramework="net$major.0-windows"); fi
+  if [ "$major" = 10 ]; then project=samples/app-net10; else publish_options=(-p:SampleTargetFramework="net$major.0-windows"); fi
 fi
 runtime_version=$(real_runtime version "desktop:$major") || exit 2
+base_version=$(real_runtime version "base:$major")  # what the application reports as its framework
 app_dir="$PWD/$build/app"
 mkdir -p "$build"
 step "Publishing the sample application $project with the .NET SDK"
 rm -rf "$app_dir"
-dotnet publish "$project" -c Release -o "$app_dir" --artifacts-path "$build/app-artifacts" \
+dotnet publish "$project" -c Release -o "$app_dir" --artifacts-path "$build/app-artifacts-$major" \
   "${publish_options[@]}" >"$build/publish.log" 2>&1 || { cat "$build/publish.log" >&2; exit 1; }
 say "$app_dir: $(cd "$app_dir" && ls | tr '\n' ' ')"
-step "Laying out the real .NET $major runtime (Windows Desktop and base, $runtime_version, x64) from the vendor's runtime packs"
+step "Laying out the real .NET $major runtime (Windows Desktop $runtime_version, base $base_version, x64) from the vendor's runtime packs"
 staged="$PWD/$build/real-runtime/staged-$major"
 real_runtime layout "$staged" "desktop:$major"
 say "$staged: dotnet.exe, host\\fxr, shared\\{$(ls "$staged/shared" | tr '\n' ',' | sed 's/,$//')}"
@@ -249,7 +250,7 @@ if [ -f "$report" ]; then
     test "$(value command_line)" = "C:\\ProgramData\\Tenvik\\Setup.tmp\\Sample.App.dll ${setup_args[*]}"
   check "its working directory was C:\\ProgramData\\Tenvik\\Setup.tmp" \
     test "$(value directory)" = 'C:\ProgramData\Tenvik\Setup.tmp'
-  check "it ran on the real .NET runtime $runtime_version" test "$(value framework)" = ".NET $runtime_version"
+  check "it ran on the real .NET runtime $base_version" test "$(value framework)" = ".NET $base_version"
 else
   check "the application ran and wrote its report" false
 fi
