@@ -13,7 +13,8 @@
 #   2. the road: a prefix without runtime, Setup.exe with the .NET 6 sample
 #      under the default rule, the laying-out installer downloaded and run,
 #      the application's own report (arguments, working directory, framework)
-#      and its exit code as Setup.exe's; then the same for the .NET 10 sample;
+#      and its exit code as Setup.exe's; then the same for the .NET 10 sample,
+#      and for it built for x86 on a 32-bit Windows prefix;
 #   3. the rule against the real host: for applications asking for 10.0.0, a
 #      higher patch and each rollForward value, on machines with a real 10.x,
 #      8.x or none, the image's probe verdict (Setup.exe runs the application
@@ -68,16 +69,19 @@ report_value() { sed -n "s/^$2=//p" "$1" | tr -d '\r' | head -n 1; }
 
 app6=$(publish net6 "$source_dir/samples/app") || { fail "dotnet publish of samples/app"; exit 1; }
 app10=$(publish net10 "$source_dir/samples/app-net10") || { fail "dotnet publish of samples/app-net10"; exit 1; }
-for spec in desktop:6 desktop:10 desktop:8; do
-  staged=$work/staged/${spec/:/-}
+app10x86=$(publish net10-x86 "$source_dir/samples/app-net10" -r win-x86) || { fail "dotnet publish for win-x86"; exit 1; }
+for spec in x64:desktop:6 x64:desktop:10 x64:desktop:8 x86:desktop:10; do
+  staged=$work/staged/${spec#x64:}
+  staged=${staged//:/-}
   if [ ! -f "$staged/dotnet.exe" ]; then
-    bash "$layout" layout "$staged" "$spec" || { fail "laying out $spec (packs restored?)"; exit 1; }
+    bash "$layout" --arch "${spec%%:*}" layout "$staged" "${spec#*:}" || { fail "laying out $spec (packs restored?)"; exit 1; }
   fi
 done
 winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
+prefix32=$build/wineprefix-real32
 bash "$here/wine-prefix.sh" up "$prefix" || { fail "a fresh prefix"; exit 1; }
-trap 'bash "$here/wine-prefix.sh" down "$prefix"' EXIT
+trap 'bash "$here/wine-prefix.sh" down "$prefix"; bash "$here/wine-prefix.sh" down "$prefix32"' EXIT
 drive_c=$prefix/drive_c
 dotnet_dir="$drive_c/Program Files/dotnet"
 
@@ -139,10 +143,22 @@ image() {  # image OUTPUT APP_DIR [pack options...]: Setup.exe stamped with an a
 mkdir -p "$work/images"
 image "$work/images/net6.exe" "$app6" --runtime desktop+base:6 || fail "stamping the .NET 6 sample"
 image "$work/images/net10.exe" "$app10" || fail "stamping the .NET 10 sample"
+image "$work/images/net10-x86.exe" "$app10x86" || fail "stamping the .NET 10 sample for x86"
 road ".NET 6 sample, default rule desktop+base:6" "$work/images/net6.exe" desktop-6 \
   '/dotnet/desktop?arch=amd64' '.NET 6.0.36'
 road ".NET 10 sample, rule $(sed -n 's/^tenvik-pack: runtime rule \([^ ]*\).*/\1/p' "$work/images/net10.exe.log") from the app" \
   "$work/images/net10.exe" desktop-10 '/dotnet/desktop?arch=amd64&version=10' '.NET 10.0.15'
+
+# The same on 32-bit Windows, where Setup.exe reads the x86 keys and the
+# installer registers the x86 runtime it lays out.
+bash "$here/wine-prefix.sh" up "$prefix32" win32 || fail "a fresh 32-bit prefix"
+before=$failures
+( export WINEPREFIX=$prefix32 TENVIK_FAKE_INSTALLER_INSTALL_KEY='SOFTWARE\dotnet\Setup\InstalledVersions\x86'
+  drive_c=$prefix32/drive_c
+  road ".NET 10 sample for x86 on 32-bit Windows" "$work/images/net10-x86.exe" x86-desktop-10 \
+    '/dotnet/desktop?arch=x86&version=10' '.NET 10.0.12'
+  exit $((failures - before)) ) || failures=$((failures + $?))
+bash "$here/wine-prefix.sh" down "$prefix32"
 
 # 3. The rule against the real host. Each application is the .NET 10 sample
 # with another runtimeconfig.json; each machine a laid-out runtime, its

@@ -2,6 +2,8 @@
 # A real .NET runtime for Windows, laid out from the vendor's runtime packs as
 # an install leaves it, for tests that run real .NET applications under Wine.
 #
+#   real-runtime.sh [--arch x86] ACTION ...   (default x64)
+#
 #   real-runtime.sh restore SPEC...          restore the packs into the NuGet cache
 #   real-runtime.sh layout DIR SPEC...       lay out DIR (a "dotnet" folder)
 #   real-runtime.sh register PREFIX DIR      register what DIR holds in PREFIX
@@ -15,8 +17,10 @@
 # (Microsoft.NETCore.App) or desktop (Microsoft.WindowsDesktop.App, which
 # brings the base runtime along, as the vendor's Desktop installer does):
 # base:10, desktop:6, base:8.0.34. A major means the version pinned below.
-# Everything is 64-bit (win-x64): Setup.exe on 64-bit Windows installs and
-# starts the x64 runtime.
+# The packs are win-x64 (Setup.exe on 64-bit Windows installs and starts the
+# x64 runtime), or win-x86 with --arch x86 (32-bit Windows; a 64-bit machine
+# that has the x86 runtime besides registers it under InstalledVersions\x86).
+# x86 majors: 8.0.34, 9.0.23 and 10.0.12 (the Desktop runtime: 10.0.12).
 #
 # layout DIR writes:
 #   DIR\dotnet.exe                          the muxer (see below)
@@ -24,7 +28,8 @@
 #   DIR\shared\Microsoft.NETCore.App\<version>\       (hostpolicy.dll among them)
 #   DIR\shared\Microsoft.WindowsDesktop.App\<version>\
 # register writes, in the registry view a 32-bit program reads, what the
-# vendor's x64 installer writes:
+# vendor's installer writes (x86 for --arch x86; on 32-bit Windows without
+# WOW6432Node):
 #   HKLM\SOFTWARE\WOW6432Node\dotnet\Setup\InstalledVersions\x64
 #     InstallLocation = DIR as a Windows path, with a trailing backslash
 #     sharedfx\<framework>\<version> = 1 (DWORD), one per shared\<framework>\<version>
@@ -32,8 +37,8 @@
 #
 # The vendor's dotnet.exe comes in no package the NuGet registry serves
 # (Microsoft.NETCore.App.Host.win-x64 carries apphost.exe), so dotnet.exe is
-# tests/standins/muxer/dotnet_muxer.cpp, built here with the x86_64 mingw-w64
-# compiler: it loads the newest host\fxr\*\hostfxr.dll and calls
+# tests/standins/muxer/dotnet_muxer.cpp, built here with the x86_64 (or i686)
+# mingw-w64 compiler: it loads the newest host\fxr\*\hostfxr.dll and calls
 # hostfxr_main_startupinfo as the vendor's muxer does.
 #
 # Wine 8.0 (Debian 12) runs CoreCLR 6.0.36, 8.0.34, 9.0.23 and 10.0.15 as
@@ -63,14 +68,18 @@ desktop_name=Microsoft.WindowsDesktop.App
 
 die() { echo "real-runtime: $*" >&2; exit "${code:-1}"; }
 
-# The versions a major stands for: served by the registry as win-x64 packs.
+# The versions a major stands for, as the registry serves their packs.
 pinned() {  # pinned FRAMEWORK MAJOR
-  case "$1:$2" in
-    base:6 | desktop:6) echo 6.0.36 ;;
-    base:8) echo 8.0.34 ;;
-    desktop:8) echo 8.0.33 ;;
-    base:9 | desktop:9) echo 9.0.23 ;;
-    base:10 | desktop:10) echo 10.0.15 ;;
+  case "$arch:$1:$2" in
+    x86:base:8) echo 8.0.34 ;;
+    x86:base:9) echo 9.0.23 ;;
+    x86:base:10 | x86:desktop:10) echo 10.0.12 ;;
+    x86:*) code=2 die "no pinned x86 version for $1:$2 (give a whole version, e.g. $1:$2.0.0)" ;;
+    *:base:6 | *:desktop:6) echo 6.0.36 ;;
+    *:base:8) echo 8.0.34 ;;
+    *:desktop:8) echo 8.0.33 ;;
+    *:base:9 | *:desktop:9) echo 9.0.23 ;;
+    *:base:10 | *:desktop:10) echo 10.0.15 ;;
     *) code=2 die "no pinned version for $1:$2 (give a whole version, e.g. $1:$2.0.0)" ;;
   esac
 }
@@ -90,13 +99,13 @@ packs_of() {  # packs_of SPEC
   local framework=${1%%:*} version
   version=$(version_of "$1")
   if [ "$framework" = desktop ]; then
-    echo "$desktop_name.Runtime.win-x64 $version"
+    echo "$desktop_name.Runtime.win-$arch $version"
     local major=${version%%.*}
     local base_version
     base_version=$( (pinned base "$major") 2>/dev/null || echo "$version")
-    echo "$base_name.Runtime.win-x64 $base_version"
+    echo "$base_name.Runtime.win-$arch $base_version"
   else
-    echo "$base_name.Runtime.win-x64 $version"
+    echo "$base_name.Runtime.win-$arch $version"
   fi
 }
 
@@ -138,18 +147,19 @@ restore() {  # restore SPEC...
 }
 
 muxer() {  # builds dotnet.exe once; prints its path
-  local exe=$work/dotnet.exe
+  local exe=$work/dotnet-$arch.exe compiler=x86_64-w64-mingw32-g++-posix
+  [ "$arch" = x86 ] && compiler=i686-w64-mingw32-g++-posix
   if [ ! -f "$exe" ] || [ "$muxer_source" -nt "$exe" ]; then
     mkdir -p "$work"
-    x86_64-w64-mingw32-g++-posix -O2 -municode -static -s -o "$exe.tmp" "$muxer_source" \
-      || die "cannot build the dotnet.exe stand-in (x86_64 mingw-w64 needed)"
+    "$compiler" -O2 -municode -static -s -o "$exe.tmp" "$muxer_source" \
+      || die "cannot build the dotnet.exe stand-in ($compiler needed)"
     mv "$exe.tmp" "$exe"
   fi
   echo "$exe"
 }
 
 copy_framework() {  # copy_framework PACKDIR NAME VERSION DIR
-  local from=$1/runtimes/win-x64 to=$4/shared/$2/$3
+  local from=$1/runtimes/win-$arch to=$4/shared/$2/$3
   rm -rf "$to" && mkdir -p "$to"
   # Hard links where the cache shares the file system: the runtime is large.
   cp -lR "$from"/lib/net*/. "$to/" 2>/dev/null || cp -R "$from"/lib/net*/. "$to/"
@@ -170,7 +180,7 @@ layout() {  # layout DIR SPEC...
         *)
           copy_framework "$(pack_dir "$id" "$version")" "$base_name" "$version" "$dir"
           mkdir -p "$dir/host/fxr/$version"
-          cp "$(pack_dir "$id" "$version")/runtimes/win-x64/native/hostfxr.dll" "$dir/host/fxr/$version/"
+          cp "$(pack_dir "$id" "$version")/runtimes/win-$arch/native/hostfxr.dll" "$dir/host/fxr/$version/"
           ;;
       esac
     done < <(packs_of "$spec")
@@ -189,7 +199,7 @@ register() {  # register PREFIX DIR
   location=$(wine winepath -w "$dir" 2>/dev/null | tr -d '\r')
   [ -n "$location" ] || die "cannot name $dir inside $WINEPREFIX"
   location="${location%\\}\\"
-  key='HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64'  # the 32-bit tool writes WOW6432Node
+  key="HKLM\\SOFTWARE\\dotnet\\Setup\\InstalledVersions\\$arch"  # the 32-bit tool writes WOW6432Node
   wine reg add "$key" /v InstallLocation /t REG_SZ /d "$location" /f >/dev/null
   for fx in "$dir"/shared/*/*/; do
     [ -d "$fx" ] || continue
@@ -205,6 +215,11 @@ register() {  # register PREFIX DIR
   fi
 }
 
+arch=x64
+if [ "${1:-}" = --arch ]; then
+  case "${2:-}" in x64 | x86) arch=$2 ;; *) code=2 die "--arch takes x64 or x86" ;; esac
+  shift 2
+fi
 action=${1:-}
 [ $# -gt 0 ] && shift
 case "$action" in
@@ -219,5 +234,5 @@ case "$action" in
     ;;
   version) [ $# -eq 1 ] || code=2 die "version SPEC"; version_of "$1" ;;
   env) env | sed -n 's/^\(DOTNET_[A-Za-z0-9_]*\)=.*/unset \1/p' ;;
-  *) sed -n '2,54p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+  *) sed -n '2,58p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac
