@@ -2,7 +2,7 @@
 # Runs the libFuzzer targets for longer than the test run does: SECONDS each
 # (default 300), one after another, all of them or the ones named (archive,
 # body_reader, command_line, content_length, entry_name, payload_container,
-# proxy_choice, sized_text, url_parts, version_pattern). Configures and builds
+# proxy_choice, sized_text, stamp, url_parts, version_pattern). Configures and builds
 # the fuzz build build/fuzz (clang) first.
 #   scripts/fuzz.sh [seconds per target] [target ...]
 # What a run finds is kept in build/fuzz/tests/fuzz/long/<target>/corpus and

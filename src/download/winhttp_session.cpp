@@ -48,7 +48,9 @@ UniqueInternetHandle openAfterLookup(const WinHttpLibrary& library, const std::w
   options.dwFlags = request.flags;
   options.dwAutoDetectFlags = request.autoDetectFlags;
   options.lpszAutoConfigUrl = request.scriptUrl;
-  options.fAutoLogonIfChallenged = TRUE;
+  // Whoever answers discovery on the local network would be sent the user's
+  // Windows credentials if it asked for them.
+  options.fAutoLogonIfChallenged = FALSE;
 
   WINHTTP_PROXY_INFO result = {};
   bool found = false;

@@ -14,6 +14,10 @@ std::wstring hostParameters(const std::wstring& launchTarget, const std::wstring
   return parameters;
 }
 
+std::wstring hostCommandLine(const std::wstring& hostPath, const std::wstring& parameters) {
+  return L"\"" + hostPath + L"\" " + parameters;
+}
+
 std::wstring prerequisiteFailureMessage(const std::wstring& manualDownloadPage) {
   return L"Setup of prerequisite NET Framework failed.\nPlease visit " + manualDownloadPage +
          L" for manual setup.";

@@ -14,6 +14,11 @@ bool commandLineAsksSilent(const std::wstring& commandLine);
 // quotes when it holds a blank, so the host sees it as one argument.
 std::wstring hostParameters(const std::wstring& launchTarget, const std::wstring& commandLine);
 
+// The whole command line the runtime host is started with: hostPath in
+// double quotes, one blank, then parameters as hostParameters made them, so
+// that the host's arguments are what they were when the shell started it.
+std::wstring hostCommandLine(const std::wstring& hostPath, const std::wstring& parameters);
+
 // The text of the error box shown when no runtime could be installed.
 std::wstring prerequisiteFailureMessage(const std::wstring& manualDownloadPage);
 

@@ -20,17 +20,19 @@ bool isDeviceName(std::string_view component) {
   // and trailing blanks of the stem are ignored too.
   std::string_view stem = component.substr(0, component.find('.'));
   while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  if (stem.size() != 3 && stem.size() != 4) return false;
+  if (stem.size() < 3 || stem.size() > 5) return false;
   std::string upper;
   for (const char c : stem) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   static constexpr std::array<std::string_view, 4> plain = {"CON", "PRN", "AUX", "NUL"};
   for (const auto device : plain) {
     if (upper == device) return true;
   }
-  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0)) {
-    return upper[3] >= '1' && upper[3] <= '9';
-  }
-  return false;
+  if (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0) return false;
+  const std::string_view number = std::string_view(upper).substr(3);
+  if (number.size() == 1) return number[0] >= '1' && number[0] <= '9';
+  // Windows counts the superscript digits one to three (U+00B9, U+00B2,
+  // U+00B3; UTF-8 in the archive) as port numbers too.
+  return number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 // Characters Windows does not allow in a file name. A quote would also break

@@ -20,6 +20,7 @@
 #include "system/privilege_scope.h"
 #include "system/sized_text.h"
 #include "system/system_library.h"
+#include "system/tree_removal.h"
 
 namespace tenvik {
 namespace {
@@ -39,6 +40,7 @@ constexpr DWORD kEntryItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_S
 
 constexpr NTSTATUS kObjectNameCollision = static_cast<NTSTATUS>(0xC0000035);
 constexpr int kMoveAsideNames = 4;
+constexpr int kRunOwnNames = 4;
 constexpr int kProductFolderRounds = 3;
 
 UniqueLocalDescriptor protectedDescriptor() {
@@ -192,6 +194,8 @@ bool setProtectedDescriptor(HANDLE judged) {
                          owner, nullptr, dacl, nullptr) == ERROR_SUCCESS;
 }
 
+std::wstring wordOf(const std::wstring& path) { return path.substr(parentPath(path).size() + 1); }
+
 bool randomNumber(std::uint64_t& number) {
   unsigned int high = 0;
   unsigned int low = 0;
@@ -220,7 +224,7 @@ bool moveAside(HANDLE judged, const std::wstring& path) {
   // the folder's says; the privileges cover a ProgramData that does not.
   const UniqueFileHandle mover = reopenOverriding(judged, DELETE | SYNCHRONIZE);
   if (!mover) return false;  // held by someone who does not share deletion
-  const std::wstring word = path.substr(parentPath(path).size() + 1);
+  const std::wstring word = wordOf(path);
   for (int attempt = 0; attempt < kMoveAsideNames; ++attempt) {
     std::uint64_t unique = 0;
     if (!randomNumber(unique)) return false;
@@ -239,14 +243,33 @@ UniqueFileHandle holdJudged(HANDLE judged, const std::wstring& path) {
   return held;
 }
 
-}  // namespace
+// A folder of the run's own beside path, made and held in one call under a
+// random name: one that is taken is passed over, and nothing that stood
+// there before can be the folder made.
+ProductFolder makeRunOwnFolder(const std::wstring& path) {
+  for (int attempt = 0; attempt < kRunOwnNames; ++attempt) {
+    std::uint64_t unique = 0;
+    if (!randomNumber(unique)) break;
+    ProductFolder own;
+    own.path = joinPath(parentPath(path), movedAsideName(wordOf(path), unique));
+    const Creation creation = createHeldDirectory(own.path, own.handle);
+    if (creation == Creation::somethingThere) continue;
+    if (creation == Creation::failed || !isStillAt(own.handle.get(), own.path)) break;
+    own.createdNow = true;
+    own.runOwn = true;
+    return own;
+  }
+  return ProductFolder();
+}
 
-ProductFolder prepareProductFolder(const std::wstring& path) {
-  if (parentPath(path).empty()) return ProductFolder();
+// The product folder at path made ours, as prepareProductFolder describes,
+// or an empty handle.
+ProductFolder prepareNamedFolder(const std::wstring& path) {
   // A folder moved aside may be replaced at once by someone who can create
   // folders in ProgramData: a few rounds, then give up.
   for (int round = 0; round < kProductFolderRounds; ++round) {
     ProductFolder product;
+    product.path = path;
     switch (createHeldDirectory(path, product.handle)) {
       case Creation::created:
         if (!isStillAt(product.handle.get(), path)) return ProductFolder();
@@ -286,6 +309,32 @@ ProductFolder prepareProductFolder(const std::wstring& path) {
   return ProductFolder();
 }
 
+// A handle on what held is open on with the rights removeDirectoryByHandle
+// needs, opened through held. A process that just ended may still have the
+// folder open as its current directory without sharing deletion (a console
+// host outlives its program for a moment): such a refusal is waited out
+// with the pauses of a removal.
+UniqueFileHandle openForRemoval(HANDLE held) {
+  for (int attempt = 1;; ++attempt) {
+    UniqueFileHandle remover = reopen(held, kListableEntryAccess, kShareAll);
+    if (remover) return remover;
+    const DWORD pause = removalPauseMs(attempt);
+    if (!removalMayClearUp(GetLastError()) || pause == 0) return UniqueFileHandle();
+    Sleep(pause);
+  }
+}
+
+}  // namespace
+
+ProductFolder prepareProductFolder(const std::wstring& path) {
+  if (parentPath(path).empty()) return ProductFolder();
+  ProductFolder product = prepareNamedFolder(path);
+  if (product.handle) return product;
+  // Whoever holds or keeps remaking the folder at path must not be able to
+  // stop every run.
+  return makeRunOwnFolder(path);
+}
+
 UniqueFileHandle makeFreshHeldFolder(const std::wstring& path) {
   removeDirectory(path);  // false at once when there is nothing to remove
   UniqueFileHandle held;
@@ -304,8 +353,14 @@ bool isStillAt(HANDLE handle, const std::wstring& path) {
 }
 
 bool removeHeldFolder(UniqueFileHandle& folder, const std::wstring& path) {
-  folder.reset();
-  return removeDirectory(path);
+  if (!folder) return false;
+  {
+    const UniqueFileHandle remover = openForRemoval(folder.get());
+    folder.reset();
+    if (!remover) return false;
+    removeDirectoryByHandle(remover.get());
+  }  // the classic delete takes the folder away as its last handle closes
+  return pathIsGone(path);
 }
 
 }  // namespace tenvik

@@ -20,7 +20,13 @@ struct ProductFolder {
   // and nobody who opens it to read or to work in it is turned away.
   // Empty when the folder could not be made ours.
   UniqueFileHandle handle;
+  // The folder the run works in: the path asked for, or the run's own.
+  std::wstring path;
   bool createdNow = false;  // this call made it (anew)
+  // A fresh folder beside the path asked for, made because what stands at
+  // that path could not be moved aside; nobody else ever uses it, so the
+  // run removes it at its end.
+  bool runOwn = false;
 };
 
 // Makes path (ProgramData\<word>; its parent must exist) a folder of ours and
@@ -30,9 +36,13 @@ struct ProductFolder {
 // that. Not ours (another owner, a DACL that lets others change it, a link,
 // a file): moved aside through the same handle to "<word>.<16 hex digits>"
 // beside it, where it keeps what it holds, and a new folder is made with the
-// protected descriptor from its creation. Empty handle, with nothing written,
-// when it cannot be moved (someone holds it without sharing deletion, or the
-// handle turned out to stand for something other than the path).
+// protected descriptor from its creation. When what stands there cannot be
+// moved (someone holds it without sharing deletion, keeps putting it back,
+// or the handle turned out to stand for something other than the path), the
+// run goes on in a folder of its own, "<word>.<16 hex digits>" beside it,
+// made with the protected descriptor and held in the same call, so nobody
+// can have prepared it (runOwn). Empty handle, with nothing written, when
+// not even that folder can be made.
 ProductFolder prepareProductFolder(const std::wstring& path);
 
 // Makes path (inside a folder prepared as above) anew as a protected folder
@@ -45,9 +55,17 @@ UniqueFileHandle makeFreshHeldFolder(const std::wstring& path);
 // platform reports it now, names path. False when it cannot be asked.
 bool isStillAt(HANDLE handle, const std::wstring& path);
 
-// Lets go of folder and removes path with everything in it (removeDirectory).
-// The handle goes first: while it is held the folder itself cannot be
-// deleted. True when path is gone; folder is empty afterwards either way.
+// Removes the folder held as folder (see makeFreshHeldFolder), which stands
+// at path, with everything in it, through the held object and never by
+// path: a handle with the rights of removal is opened on it through the
+// hold (waiting, as removeDirectory does, while a process that just ended
+// still has it open as its current directory), the hold is let go, and the
+// tree is removed through that handle (removeDirectoryByHandle). The hold
+// itself has no right that takes part in sharing, since a hold with the
+// right to delete would turn away every process that opens the folder
+// without sharing deletion, the start of a child whose current directory it
+// is among them. True when path is gone; folder is empty afterwards either
+// way.
 bool removeHeldFolder(UniqueFileHandle& folder, const std::wstring& path);
 
 }  // namespace tenvik

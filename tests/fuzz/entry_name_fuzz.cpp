@@ -55,8 +55,10 @@ bool isDeviceStem(const std::string& component) {
   for (const char* device : devices) {
     if (stem == device) return true;
   }
-  return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) && stem[3] >= '1' &&
-         stem[3] <= '9';
+  if (stem.rfind("COM", 0) != 0 && stem.rfind("LPT", 0) != 0) return false;
+  const std::string number = stem.substr(3);
+  return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 bool isPlainByte(char c) {

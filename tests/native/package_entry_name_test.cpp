@@ -20,6 +20,8 @@ TEST(IsSafeEntryName, AcceptsRelativeNamesThatStayInside) {
       "console.txt",  // the whole stem must be the device name
       "COM0",
       "LPT10",
+      "COM\xc2\xb0",  // a degree sign names no port
+      "LPT\xc2\xb9x",
       "\xc3\xa9t\xc3\xa9/caf\xc3\xa9.txt",
       "a b/c (1) [x] {y} #&%$!'=+,;~^`@.txt",  // everything Windows allows
       "del\x7f",
@@ -62,6 +64,7 @@ TEST(IsSafeEntryName, RefusesNamesThatLeaveOrMissTheDirectory) {
       "Com1.log",
       "lpt9",
       "PRN .txt",
+      "COM\xc2\xb9", "com\xc2\xb2.txt", "sub/COM\xc2\xb3", "LPT\xc2\xb9", "lpt\xc2\xb2 .log", "LPT\xc2\xb3/x",
       "con.d/x",  // any extension still opens the device
       "x\" --evil \"y",  // a quote would break the quoting of the host's parameters
       "a<b", "a>b", "a|b", "what?", "*.dll", "dir/na*me",

@@ -58,6 +58,7 @@
 //   laid_out=<framework/version copied, ';'-separated>  with LAYOUT only
 //   own_file_write=<denied|allowed>    with TRY_OWN_FILE only
 //   own_file_delete=<denied|allowed>   with TRY_OWN_FILE only
+//   env.<NAME>=<value>                 each variable of environmentReport that is set
 
 #include <windows.h>
 
@@ -236,6 +237,7 @@ int main() {
     report.push_back({"own_file_write", openOutcome(module, GENERIC_WRITE)});
     report.push_back({"own_file_delete", openOutcome(module, DELETE)});
   }
+  for (const auto& line : standin::environmentReport()) report.push_back(line);
   standin::appendReport(reportPath, report);
   const std::wstring exitForRun = L"TENVIK_FAKE_INSTALLER_EXIT_RUN" + std::to_wstring(run);
   if (!standin::variable(exitForRun.c_str()).empty()) {

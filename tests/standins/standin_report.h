@@ -42,6 +42,19 @@ inline void waitForFile(const std::wstring& path) {
 
 inline std::string utf8(const std::wstring& text) { return tenvik::toUTF8(text); }
 
+// "env.NAME" and the value of each of these variables that is set: the
+// temporary folders a program unpacks into, and variables by which the .NET
+// host and runtime would load code that an elevated child must never see.
+inline std::vector<std::pair<std::string, std::wstring>> environmentReport() {
+  static const wchar_t* const names[] = {L"TEMP", L"TMP", L"DOTNET_STARTUP_HOOKS", L"CORECLR_ENABLE_PROFILING",
+                                         L"CORECLR_PROFILER_PATH", L"COR_PROFILER"};
+  std::vector<std::pair<std::string, std::wstring>> lines;
+  for (const wchar_t* name : names) {
+    if (GetEnvironmentVariableW(name, nullptr, 0) != 0) lines.push_back({"env." + utf8(name), variable(name)});
+  }
+  return lines;
+}
+
 inline std::wstring currentDirectory() {
   const DWORD size = GetCurrentDirectoryW(0, nullptr);
   std::wstring directory(size, L'\0');

@@ -43,6 +43,7 @@ TEST_F(Launcher, UnpacksEveryEntryByteForByteAndRunsTheFirst) {
   const std::string work = narrow(workDirectory());
   EXPECT_EQ(report.parameters, work + "\\App.dll --mode install");
   EXPECT_EQ(report.directory, work);
+  EXPECT_EQ(report.show, "0");  // SW_HIDE
   std::map<std::string, std::string> expected = {
       {"App.dll", fileSignature(entries[0].second)},
       {"App.runtimeconfig.json", fileSignature(entries[1].second)},
@@ -115,16 +116,42 @@ TEST_F(Launcher, FindsTheHostInTheDefaultDirectoryWhenNoLocationIsRegistered) {
   EXPECT_EQ(run.exitCode, 42u);
 }
 
-TEST_F(Launcher, ReadsAnExpandableInstallLocationAsStored) {
-  // Stored unexpanded; the shell's environment expansion of the host path
-  // is what makes it usable.
+// A location is used only as a full path on a local drive: the user's
+// environment is never expanded into it, and a device path is refused too.
+// With no host in the default directory nothing starts.
+TEST_F(Launcher, TakesTheHostOnlyFromAFullLocalInstallLocation) {
   SetEnvironmentVariableW(L"TENVIK_HOST_DIR", hostDirectory_.c_str());
-  setRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64", L"InstallLocation",
-                    L"%TENVIK_HOST_DIR%", REG_EXPAND_SZ, KEY_WOW64_32KEY);
   const std::wstring exe = setupWithPackage(scratch_, {{"App.dll", "x"}});
-  const RunResult run = runSetup(exe, L"", 7);
+  for (const std::wstring& location : {std::wstring(L"%TENVIK_HOST_DIR%"), L"\\\\?\\" + hostDirectory_}) {
+    setRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64", L"InstallLocation",
+                      location, REG_EXPAND_SZ, KEY_WOW64_32KEY);
+    const RunResult run = runSetup(exe, L"", 7);
+    EXPECT_EQ(run.exitCode, 0xFFFFFFFFu) << narrow(location);
+    EXPECT_FALSE(hostReport().present) << narrow(location);
+    EXPECT_FALSE(directoryExists(workDirectory()));
+  }
   SetEnvironmentVariableW(L"TENVIK_HOST_DIR", nullptr);
-  EXPECT_EQ(run.exitCode, 7u);
+}
+
+// Opening an .exe through the shell would consult the class registrations,
+// which merge the user's own HKCU\Software\Classes even when elevated.
+TEST_F(Launcher, TheUsersClassRegistrationsNeverReplaceTheHost) {
+  const std::wstring planted = L"\"" + buildPath(L"standins\\report_args.exe") + L"\" \"%1\" %*";
+  const std::wstring plantedReport = scratch_ + L"\\planted.txt";
+  SetEnvironmentVariableW(L"TENVIK_REPORT_FILE", plantedReport.c_str());
+  const wchar_t* const classes = L"Software\\Classes\\";
+  setRegistryString(HKEY_CURRENT_USER, classes + std::wstring(L"exefile\\shell\\open\\command"), L"", planted);
+  setRegistryString(HKEY_CURRENT_USER, classes + std::wstring(L".exe"), L"", L"TenvikPlanted");
+  setRegistryString(HKEY_CURRENT_USER, classes + std::wstring(L"TenvikPlanted\\shell\\open\\command"), L"", planted);
+  const std::wstring exe = setupWithPackage(scratch_, {{"App.dll", "x"}});
+  const RunResult run = runSetup(exe, L"a", 5);
+  for (const wchar_t* key : {L"exefile", L".exe", L"TenvikPlanted"}) {
+    deleteRegistryTree(HKEY_CURRENT_USER, classes + std::wstring(key));
+  }
+  SetEnvironmentVariableW(L"TENVIK_REPORT_FILE", nullptr);
+  EXPECT_EQ(run.exitCode, 5u);
+  EXPECT_EQ(hostReport().parameters, narrow(workDirectory()) + "\\App.dll a");
+  EXPECT_FALSE(fileExists(plantedReport));
 }
 
 struct BadPackage {

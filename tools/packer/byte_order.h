@@ -1,10 +1,13 @@
 #pragma once
 // Little-endian fields in byte strings, as PE images, resources, icon files
 // and bitmaps store them. Readers take an offset the caller has checked to
-// leave room for the field.
+// leave room for the field. Writers check it themselves and throw
+// std::out_of_range for a field that would not lie wholly inside bytes: an
+// offset read from a crafted file must never write past the buffer.
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -30,19 +33,21 @@ inline void append32(std::string& out, std::uint32_t value) {
   append16(out, static_cast<std::uint16_t>(value >> 16));
 }
 
+// True when [offset, offset + size) lies inside a span of length total.
+inline bool fits(std::uint64_t offset, std::uint64_t size, std::uint64_t total) {
+  return offset <= total && size <= total - offset;
+}
+
 inline void write16(std::string& bytes, std::size_t offset, std::uint16_t value) {
+  if (!fits(offset, 2, bytes.size())) throw std::out_of_range("a 16-bit field beyond the end of its bytes");
   bytes[offset] = static_cast<char>(value & 0xFF);
   bytes[offset + 1] = static_cast<char>(value >> 8);
 }
 
 inline void write32(std::string& bytes, std::size_t offset, std::uint32_t value) {
+  if (!fits(offset, 4, bytes.size())) throw std::out_of_range("a 32-bit field beyond the end of its bytes");
   write16(bytes, offset, static_cast<std::uint16_t>(value & 0xFFFF));
   write16(bytes, offset + 2, static_cast<std::uint16_t>(value >> 16));
-}
-
-// True when [offset, offset + size) lies inside a span of length total.
-inline bool fits(std::uint64_t offset, std::uint64_t size, std::uint64_t total) {
-  return offset <= total && size <= total - offset;
 }
 
 inline std::uint32_t alignUp(std::uint32_t value, std::uint32_t alignment) {

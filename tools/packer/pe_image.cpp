@@ -21,6 +21,19 @@ std::uint32_t sectionSpan(const PeSection& section) {
   return std::max(section.virtualSize, section.rawSize);
 }
 
+// Where the headers end: every section's data lies behind this, so the
+// fields a rewrite changes are always in the part of the file it copies.
+std::uint64_t headersEnd(const PeImage& image) {
+  return image.sectionTable + std::uint64_t{sectionHeaderSize} * image.sections.size();
+}
+
+// A 32-bit field of the rewritten headers; an offset outside them means the
+// headers lied about their own layout.
+void writeField(std::string& out, std::uint64_t offset, std::uint32_t value) {
+  if (!fits(offset, 4, out.size())) notPe("its headers point outside the file");
+  write32(out, static_cast<std::size_t>(offset), value);
+}
+
 }  // namespace
 
 PeImage parsePeImage(std::string bytes) {
@@ -71,6 +84,11 @@ PeImage parsePeImage(std::string bytes) {
     }
     image.sections.push_back(section);
   }
+  for (const PeSection& section : image.sections) {
+    if (section.rawSize != 0 && section.rawOffset < headersEnd(image)) {
+      notPe("its section " + section.name + " overlaps its headers");
+    }
+  }
   return image;
 }
 
@@ -80,7 +98,9 @@ int resourceSectionIndex(const PeImage& image) {
   }
   const std::uint32_t rva = image.directories[resourceDirectory].address;
   for (std::size_t i = 0; i < image.sections.size(); ++i) {
-    if (image.sections[i].virtualAddress == rva) return static_cast<int>(i);
+    if (image.sections[i].virtualAddress != rva) continue;
+    if (image.sections[i].rawSize == 0) notPe("its resource section holds no data in the file");
+    return static_cast<int>(i);
   }
   throw PackError("its resources do not begin a section of their own", exitNotPe);
 }
@@ -102,6 +122,12 @@ RewriteResult replaceSection(const PeImage& image, int index, std::string_view c
   const PeSection& target = image.sections.at(static_cast<std::size_t>(index));
   const std::string_view file = image.bytes;
   RewriteResult result;
+  // The rewrite keeps the file up to the section and changes header fields
+  // in that part: the section must lie behind the headers, inside the file.
+  if (target.rawSize == 0 || target.rawOffset < headersEnd(image) ||
+      !fits(target.rawOffset, target.rawSize, file.size())) {
+    notPe("its resource section does not lie behind its headers in the file");
+  }
 
   // Sections behind the resources move with its new size. The linker puts
   // the base relocations there; code never addresses them, only the
@@ -109,6 +135,12 @@ RewriteResult replaceSection(const PeImage& image, int index, std::string_view c
   std::vector<std::size_t> behind;
   for (std::size_t i = 0; i < image.sections.size(); ++i) {
     const PeSection& section = image.sections[i];
+    // The rewrite keeps what lies before the resources in the file and
+    // moves what lies behind them: data shared with them would be cut.
+    if (i != static_cast<std::size_t>(index) && section.rawSize != 0 &&
+        section.rawOffset < target.rawOffset + target.rawSize && target.rawOffset < section.rawOffset + section.rawSize) {
+      notPe("its section " + section.name + " overlaps the resources in the file");
+    }
     if (section.virtualAddress <= target.virtualAddress) {
       if (section.rawSize != 0 && section.rawOffset > target.rawOffset) {
         notPe("its section " + section.name + " lies behind the resources in the file but before them in memory");
@@ -118,8 +150,8 @@ RewriteResult replaceSection(const PeImage& image, int index, std::string_view c
     if (section.name != ".reloc" && !(section.characteristics & scnDiscardable)) {
       notPe("its section " + section.name + " follows the resources and cannot be moved");
     }
-    if (section.rawSize != 0 && section.rawOffset < target.rawOffset + target.rawSize) {
-      notPe("its section " + section.name + " overlaps the resources in the file");
+    if (section.rawSize != 0 && section.rawOffset < target.rawOffset) {
+      notPe("its section " + section.name + " lies before the resources in the file but behind them in memory");
     }
     behind.push_back(i);
   }
@@ -129,6 +161,8 @@ RewriteResult replaceSection(const PeImage& image, int index, std::string_view c
 
   if (content.size() > 0x7FFFFFFF) throw PackError("the new resources are too large for a PE image", exitFailure);
   const auto newVirtualSize = static_cast<std::uint32_t>(content.size());
+  const std::uint64_t alignedSize = std::uint64_t{newVirtualSize} + image.fileAlignment - 1;
+  if (target.rawOffset + alignedSize > 0xFFFFFFFF) throw PackError("the new resources are too large for a PE image");
   const std::uint32_t newRawSize = alignUp(newVirtualSize, image.fileAlignment);
   const std::uint32_t oldEndAddress = target.virtualAddress + alignUp(sectionSpan(target), image.sectionAlignment);
   const std::uint32_t newEndAddress = target.virtualAddress + alignUp(newVirtualSize, image.sectionAlignment);
@@ -168,7 +202,9 @@ RewriteResult replaceSection(const PeImage& image, int index, std::string_view c
       newOffsets.push_back(section.rawOffset);
       continue;
     }
-    const std::uint32_t offset = section.rawOffset - oldRawEnd + newRawEnd;
+    const std::uint64_t moved = std::uint64_t{section.rawOffset} - oldRawEnd + newRawEnd;
+    if (moved + section.rawSize > 0xFFFFFFFF) throw PackError("the new resources are too large for a PE image");
+    const auto offset = static_cast<std::uint32_t>(moved);
     if (out.size() < offset) out.resize(offset, '\0');
     out.append(file.substr(section.rawOffset, section.rawSize));
     newOffsets.push_back(offset);
@@ -177,15 +213,15 @@ RewriteResult replaceSection(const PeImage& image, int index, std::string_view c
 
   const auto shiftAddress = [&](std::uint32_t rva) { return rva - oldEndAddress + newEndAddress; };
   const std::size_t targetHeader = image.sectionTable + 40 * static_cast<std::size_t>(index);
-  write32(out, targetHeader + 8, newVirtualSize);
-  write32(out, targetHeader + 16, newRawSize);
+  writeField(out, targetHeader + 8, newVirtualSize);
+  writeField(out, targetHeader + 16, newRawSize);
   std::uint32_t imageEnd = target.virtualAddress + alignUp(newVirtualSize, image.sectionAlignment);
   for (std::size_t k = 0; k < behind.size(); ++k) {
     const PeSection& section = image.sections[behind[k]];
     const std::size_t header = image.sectionTable + 40 * behind[k];
     const std::uint32_t address = shiftAddress(section.virtualAddress);
-    write32(out, header + 12, address);
-    write32(out, header + 20, newOffsets[k]);
+    writeField(out, header + 12, address);
+    writeField(out, header + 20, newOffsets[k]);
     imageEnd = std::max(imageEnd, address + alignUp(sectionSpan(section), image.sectionAlignment));
   }
   for (const PeSection& section : image.sections) {
@@ -198,21 +234,21 @@ RewriteResult replaceSection(const PeImage& image, int index, std::string_view c
     const PeDirectory& directory = image.directories[d];
     if (d == certificateDirectory) {
       if (result.certificateRemoved) {
-        write32(out, at, 0);
-        write32(out, at + 4, 0);
+        writeField(out, at, 0);
+        writeField(out, at + 4, 0);
       }
     } else if (d == resourceDirectory) {
-      write32(out, at + 4, newVirtualSize);
+      writeField(out, at + 4, newVirtualSize);
     } else if (directory.address >= oldEndAddress && directory.size != 0) {
-      write32(out, at, shiftAddress(directory.address));
+      writeField(out, at, shiftAddress(directory.address));
     }
   }
-  write32(out, image.optionalHeader + 56, imageEnd);  // SizeOfImage
+  writeField(out, image.optionalHeader + 56, imageEnd);  // SizeOfImage
   if (target.characteristics & scnInitializedData) {
     const std::size_t at = image.optionalHeader + 8;  // SizeOfInitializedData
-    write32(out, at, read32(out, at) - target.rawSize + newRawSize);
+    writeField(out, at, read32(out, at) - target.rawSize + newRawSize);
   }
-  write32(out, checksumOffset(image), peChecksum(out, checksumOffset(image)));
+  writeField(out, checksumOffset(image), peChecksum(out, checksumOffset(image)));
   return result;
 }
 
