@@ -129,6 +129,8 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
         << "this application needs " << frameworkName(RuntimeFramework::desktop) << "; --runtime "
         << formatRuntimeRule(ruleForApp(needs)) << " does not\n";
   }
+  const std::string disagreement = hostDisagreement(rule, needs);
+  if (!disagreement.empty()) err << "tenvik-pack: warning: " << disagreement << "\n";
   return rule;
 }
 
