@@ -14,10 +14,13 @@
 #      warning; a signing command signs it (osslsigncode), a failing one
 #      stops with TENVIK021;
 #   4. one Wine run, on a machine without the runtime, of a Setup.exe that
-#      carries the signed stand-in runtime installer (an item of the project)
-#      and starts the stand-in dotnet.exe, to the exit code it chose.
+#      carries the signed stand-in runtime installer (an item of the
+#      project), which lays out the vendor's real .NET 10 runtime
+#      (tests/harness/real-runtime.sh); the application itself reports its
+#      arguments, folder and framework, and its exit code is Setup.exe's.
 # Build trees: build/release, build/nuget-check (feed, packages, projects),
-# build/nuget-wine (the stand-in host, download base on port 18300).
+# build/nuget-wine (the stand-in installer and the laid-out runtime;
+# download base on port 18300, unused: nothing is downloaded).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v dotnet >/dev/null || { echo "check-nuget-package: no .NET SDK (dotnet) on PATH" >&2; exit 1; }
@@ -144,35 +147,39 @@ fi
 grep -q 'error TENVIK021' "$work/sign-fails.log" || fail "a failing signing command did not give TENVIK021"
 [ ! -e "$setup" ] || fail "a failed signing left a Setup.exe"
 
-echo "-- the Setup.exe under Wine, on a machine without the runtime"
+echo "-- the Setup.exe under Wine, on a machine without the runtime, with the real runtime"
 export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
-cmake --no-warn-unused-cli -S . -B build/nuget-wine -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DTENVIK_DOWNLOAD_BASE=http://127.0.0.1:18300 >/dev/null
-cmake --build build/nuget-wine --target fake_dotnet fake_runtime_installer -j2 >/dev/null
-# The signed stand-in installer travels inside the Setup.exe as the base
-# runtime for x64 (an item of the project); no server runs.
+cmake --no-warn-unused-cli -S . -B build/nuget-wine -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DTENVIK_DOWNLOAD_BASE=http://127.0.0.1:18300 >/dev/null
+cmake --build build/nuget-wine --target fake_runtime_installer -j2 >/dev/null
+real_runtime() { TENVIK_REAL_RUNTIME_WORK="$PWD/build/nuget-wine/real-runtime" bash tests/harness/real-runtime.sh "$@"; }
+staged=$PWD/build/nuget-wine/real-runtime/staged-base-10
+real_runtime layout "$staged" base:10 >/dev/null
+runtime_version=$(real_runtime version base:10)
+# The signed stand-in installer, which lays out the vendor's runtime from
+# its packs and registers it as the vendor's installer does, travels inside
+# the Setup.exe as the base runtime for x64 (an item of the project).
 offline=$work/offline-Setup.exe
 publish offline.log -r win-x64 --self-contained false -p:TenvikSetupOutput="$offline" \
   "-p:TenvikSetupInstallerSigner=Microsoft Corporation" \
   -p:TenvikTestInstaller="$PWD/build/nuget-wine/standins/fake_runtime_installer.exe" ||
   fail "publish with a bundled installer failed: $(grep -m2 error "$work/offline.log")"
 "$packer" list "$offline" | grep -q '^bundled runtime installer: base x64' || fail "the Setup.exe carries no installer"
-# Linux-side variables would mislead the Windows host.
-for variable in $(env | sed -n 's/^\(DOTNET_[A-Za-z0-9_]*\)=.*/\1/p'); do unset "$variable"; done
+eval "$(real_runtime env)"  # no DOTNET_* variable of this side reaches Windows
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
+unset WINEDLLOVERRIDES  # the runtime loads its assemblies through Wine's mscoree
 trap 'sh tests/harness/wine-prefix.sh down "$WINEPREFIX" >/dev/null 2>&1 || true' EXIT
 sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
-# A real installer brings dotnet.exe; the stand-in only registers, so the
-# stand-in host is put in its place beforehand.
-mkdir -p "$WINEPREFIX/drive_c/Program Files/dotnet"
-cp build/nuget-wine/standins/fake_dotnet.exe "$WINEPREFIX/drive_c/Program Files/dotnet/dotnet.exe"
 code=0
-TENVIK_HOST_REPORT='C:\host-report.txt' TENVIK_HOST_EXIT=7 TENVIK_FAKE_INSTALLER_VERSION=10.0.3 \
-  TENVIK_FAKE_INSTALLER_REGISTER='SOFTWARE\WOW6432Node\dotnet\Setup\InstalledVersions\x64\sharedfx\Microsoft.NETCore.App' \
+TENVIK_FAKE_INSTALLER_LAYOUT=$(wine winepath -w "$staged" 2>/dev/null | tr -d '\r') \
   TENVIK_FAKE_INSTALLER_LOCATION='C:\Program Files\dotnet\' TENVIK_FAKE_INSTALLER_REPORT='C:\installer-report.txt' \
-  wine "$offline" --silent one </dev/null || code=$?
+  wine "$offline" --silent --report 'C:\app-report.txt' --exit 7 </dev/null || code=$?
 [ -f "$WINEPREFIX/drive_c/installer-report.txt" ] || fail "the bundled runtime installer did not run"
+[ -f "$WINEPREFIX/drive_c/app-report.txt" ] || fail "the application wrote no report (Setup.exe ended with $code)"
+report=$work/app-report.txt
+tr -d '\r' <"$WINEPREFIX/drive_c/app-report.txt" >"$report"
+grep -qx "framework=.NET $runtime_version" "$report" || fail "the application did not run on .NET $runtime_version: $(cat "$report")"
+grep -qx 'args=--silent|--report|C:\\app-report.txt|--exit|7' "$report" || fail "the application got other arguments: $(cat "$report")"
+grep -qix 'directory=C:\\ProgramData\\Acme\\Setup.tmp\\*' "$report" || fail "the application ran elsewhere: $(cat "$report")"
 [ "$code" = 7 ] || fail "Setup.exe ended with $code, not the application's 7"
-grep -q '^parameters=C:\\ProgramData\\Acme\\Setup.tmp\\SetupConsole.dll --silent one' "$WINEPREFIX/drive_c/host-report.txt" ||
-  fail "dotnet.exe was not started on SetupConsole.dll: $(cat "$WINEPREFIX/drive_c/host-report.txt" 2>/dev/null)"
-echo "check-nuget-package: dotnet publish made the Setup.exe the README describes, and it ran under Wine"
+echo "check-nuget-package: dotnet publish made the Setup.exe the README describes; under Wine it installed the runtime and ran the application on .NET $runtime_version"
