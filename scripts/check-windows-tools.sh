@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows release tool and the release archives, tested where they run:
 #   1. scripts/release.sh twice, in two build trees of its own: the archives
-#      come out byte for byte the same;
+#      and the NuGet package come out byte for byte the same;
 #   2. the packer's test tables built for 64-bit Windows and run under 64-bit
 #      Wine (build/win64-tools, with a Wine prefix of its own), with stand-in
 #      installers signed by their native build;
@@ -32,7 +32,7 @@ bash scripts/release.sh >/dev/null 2>&1 || fail "scripts/release.sh failed"
 rm -rf build/release-again
 TENVIK_RELEASE_DIR=build/release-again bash scripts/release.sh >/dev/null 2>&1 ||
   fail "scripts/release.sh failed in a second tree"
-for archive in zip tar.gz; do
+for archive in zip tar.gz nupkg; do
   a=$(grep "\.$archive\$" build/release/dist/SHA256SUMS)
   b=$(grep "\.$archive\$" build/release-again/dist/SHA256SUMS)
   [ "$a" = "$b" ] || fail "the .$archive archive differs between two builds"

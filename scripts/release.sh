@@ -3,7 +3,9 @@
 #   tenvik-setup_<version>_amd64.deb          (as `cpack` makes it)
 #   tenvik-setup-<version>-win-x64.zip        tenvik-pack.exe, the stub Setup.exe, documents
 #   tenvik-setup-<version>-linux-x64.tar.gz   tenvik-pack, the stub Setup.exe, documents
-#   SHA256SUMS                                of the three
+#   Tenvik.Setup.<version>.nupkg              MSBuild targets for dotnet publish, both
+#                                             packers, the stub, documents (scripts/nuget-pack.sh)
+#   SHA256SUMS                                of the four
 # The two archives are reproducible: entries sorted, owners 0, fixed modes and
 # every time stamp SOURCE_DATE_EPOCH (by default the time of the last commit).
 # Arguments are CMake settings for the stub, e.g.
@@ -78,8 +80,16 @@ strip -o "$release/stage/$linux/tenvik-pack" "$release/stub/host-tools/tenvik-pa
 cp "$release/stub/Setup.exe" "$release/stage/$linux/Setup.exe"
 documents "$release/stage/$win"
 documents "$release/stage/$linux"
+# The NuGet package: the same packers and stub, under tools/.
+nuget=$release/stage/nuget
+mkdir -p "$nuget/tools/linux-x64" "$nuget/tools/win-x64"
+cp "$release/stage/$linux/tenvik-pack" "$nuget/tools/linux-x64/tenvik-pack"
+cp "$release/stage/$win/tenvik-pack.exe" "$nuget/tools/win-x64/tenvik-pack.exe"
+cp "$release/stub/Setup.exe" "$nuget/tools/Setup.exe"
+documents "$nuget"
 find "$release/stage" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
 chmod 755 "$release/stage/$win/tenvik-pack.exe" "$release/stage/$linux/tenvik-pack"
+chmod 755 "$nuget/tools/linux-x64/tenvik-pack"
 
 echo "-- the archives"
 python3 - "$release/stage" "$win" "$dist/$win.zip" "$epoch" <<'PY'
@@ -104,7 +114,9 @@ PY
 tar -C "$release/stage" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
   --format=gnu -cf - "$linux" | gzip -n -9 >"$dist/$linux.tar.gz.partial"
 mv "$dist/$linux.tar.gz.partial" "$dist/$linux.tar.gz"
+echo "-- the NuGet package"
+bash scripts/nuget-pack.sh "$nuget" "$version" "$dist" >/dev/null
 
-(cd "$dist" && sha256sum -- *.deb *.zip *.tar.gz >SHA256SUMS)
+(cd "$dist" && sha256sum -- *.deb *.zip *.tar.gz *.nupkg >SHA256SUMS)
 echo "release: $dist"
 cat "$dist/SHA256SUMS"

@@ -5,9 +5,10 @@
 # a loopback download server; a skipped suite fails the run), the packer's
 # test against that Setup.exe, then builds Setup.exe along every road the
 # README shows (folder, ready payload, signing, the .deb and its stub), and
-# tests the Windows release tool and the release archives. Installs what it
-# needs first. Build trees: build/native, build/fuzz, build/windows,
-# build/roads, build/win64-tools, build/release.
+# tests the Windows release tool, the release archives and the NuGet
+# package with the SDK's dotnet publish. Installs what it needs first. Build
+# trees: build/native, build/fuzz, build/windows, build/roads,
+# build/win64-tools, build/release, build/nuget-check, build/nuget-wine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -61,6 +62,11 @@ bash scripts/check-release-roads.sh || failed=1
 # build, and the release archives (scripts/release.sh) unpacked and used.
 echo "== Windows release tool and release archives"
 bash scripts/check-windows-tools.sh || failed=1
+
+# The NuGet package from those release files, used by a console project the
+# SDK publishes for win-x64 (build/nuget-check, build/nuget-wine).
+echo "== the NuGet package: dotnet publish makes the Setup.exe"
+bash scripts/check-nuget-package.sh --reuse || failed=1
 
 if [ "$failed" -ne 0 ]; then
   echo "test.sh: some tests failed" >&2

@@ -141,6 +141,26 @@ TEST(StampSetup, ChangesVersionAndIconAsAsked) {
   EXPECT_EQ(tree.at(ResourceKey::number(rtManifest)).at(ResourceKey::number(1)).at(0x409).bytes, manifest);
 }
 
+// What a .NET project's properties give: a product version text that is not
+// four numbers, a copyright the stub's record lacks, a description replaced.
+TEST(StampSetup, TakesTheProductVersionTextCopyrightAndDescription) {
+  StampOptions options;
+  options.version.fileVersion = VersionNumber{2, 3, 4, 5};
+  options.version.productVersionText = "2.3.4-beta+abc";
+  options.version.copyright = "\xc2\xa9 2026 Acme";
+  options.version.description = "Acme installer";
+  const auto version = readSetupImage(stampSetup(stub(), "payload", options).bytes).version;
+  ASSERT_TRUE(version);
+  EXPECT_EQ(version->productVersion, (VersionNumber{2, 3, 4, 5}));
+  EXPECT_EQ(version->strings, (std::vector<std::pair<std::string, std::string>>{
+                                  {"CompanyName", "Tenvik"},
+                                  {"FileDescription", "Acme installer"},
+                                  {"FileVersion", "2.3.4.5"},
+                                  {"ProductName", "Tenvik Setup"},
+                                  {"ProductVersion", "2.3.4-beta+abc"},
+                                  {"LegalCopyright", "\xc2\xa9 2026 Acme"}}));
+}
+
 TEST(VersionRecord, AnUnchangedRecordKeepsItsBytes) {
   EXPECT_EQ(rewriteVersionRecord(sampleVersionRecord(), {}), sampleVersionRecord());
 }

@@ -52,6 +52,10 @@ STAMP OPTIONS (with --stub only):
   --file-version X.Y.Z.W
                         the file and product version numbers and the
                         FileVersion and ProductVersion texts
+  --product-version TEXT
+                        the ProductVersion text alone, e.g. 2.1.0-beta
+  --copyright TEXT      the version record's LegalCopyright
+  --description TEXT    the version record's FileDescription
   --runtime RULE|from-app
                         the .NET runtime the image makes sure of: desktop:N,
                         base:N, desktop+base:N, or a lowest version such as

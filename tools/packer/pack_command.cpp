@@ -77,7 +77,8 @@ std::optional<PackRequest> packRequest(const std::vector<std::string>& arguments
                                        std::string& problem) {
   const auto parsed = parseArguments(arguments,
                                      {"--entry", "--output", "--stub", "--payload", "--icon", "--product-name",
-                                      "--company", "--file-version", "--product-word"},
+                                      "--company", "--file-version", "--product-version", "--copyright", "--description",
+                                      "--product-word"},
                                      {}, err);
   if (!parsed) return std::nullopt;
   const auto option = [&](const char* name) -> std::optional<std::string> {
@@ -111,8 +112,11 @@ std::optional<PackRequest> packRequest(const std::vector<std::string>& arguments
     version.fileVersion = parseVersionNumber(*text);
     if (!version.fileVersion) return refuse("--file-version needs four numbers from 0 to 65535, e.g. 2.1.0.0");
   }
-  if (!request.stub && (request.icon || version.productName || version.company || version.fileVersion)) {
-    return refuse("--icon, --product-name, --company and --file-version need --stub");
+  version.productVersionText = option("--product-version");
+  version.copyright = option("--copyright");
+  version.description = option("--description");
+  if (!request.stub && (request.icon || version.any())) {
+    return refuse("--icon and the version record's options need --stub");
   }
   request.productWord = option("--product-word");
   if (request.productWord && !parseProductSetting(*request.productWord)) {

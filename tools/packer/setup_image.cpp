@@ -83,7 +83,7 @@ StampResult stampSetup(std::string stub, std::string_view payloadResource, const
 
   if (options.icons) replaceIcons(tree, *options.icons, language);
   const VersionChanges& version = options.version;
-  if (version.productName || version.company || version.fileVersion) {
+  if (version.any()) {
     ResourceData* record = nullptr;
     const auto names = tree.find(ResourceKey::number(rtVersion));
     if (names != tree.end() && !names->second.empty() && !names->second.begin()->second.empty()) {

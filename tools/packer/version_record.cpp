@@ -164,8 +164,11 @@ std::string rewriteVersionRecord(std::string_view record, const VersionChanges& 
     setFixedVersion(root->value, 8, *changes.fileVersion);
     setFixedVersion(root->value, 16, *changes.fileVersion);
     values.emplace_back(u"FileVersion", versionText(*changes.fileVersion));
-    values.emplace_back(u"ProductVersion", versionText(*changes.fileVersion));
+    if (!changes.productVersionText) values.emplace_back(u"ProductVersion", versionText(*changes.fileVersion));
   }
+  if (changes.productVersionText) values.emplace_back(u"ProductVersion", *changes.productVersionText);
+  if (changes.copyright) values.emplace_back(u"LegalCopyright", *changes.copyright);
+  if (changes.description) values.emplace_back(u"FileDescription", *changes.description);
   for (Block& info : root->children) {
     if (info.key != u"StringFileInfo") continue;
     for (Block& table : info.children) {

@@ -18,6 +18,13 @@ struct VersionChanges {
   std::optional<std::string> productName;  // UTF-8
   std::optional<std::string> company;
   std::optional<VersionNumber> fileVersion;  // file and product version alike
+  std::optional<std::string> productVersionText;  // ProductVersion text alone, e.g. "2.1.0-beta"
+  std::optional<std::string> copyright;           // LegalCopyright
+  std::optional<std::string> description;         // FileDescription
+
+  bool any() const {
+    return productName || company || fileVersion || productVersionText || copyright || description;
+  }
 };
 
 struct VersionSummary {
@@ -34,8 +41,9 @@ std::string versionText(const VersionNumber& number);
 std::optional<VersionSummary> readVersionRecord(std::string_view record);
 
 // record with the changes made: the fixed block's file and product versions,
-// and in every string table ProductName, CompanyName, FileVersion and
-// ProductVersion (added where a table lacks them); everything else is kept.
+// and in every string table ProductName, CompanyName, FileVersion,
+// ProductVersion, LegalCopyright and FileDescription (added where a table
+// lacks them); everything else is kept.
 // Throws PackError when record cannot be read.
 std::string rewriteVersionRecord(std::string_view record, const VersionChanges& changes);
 
