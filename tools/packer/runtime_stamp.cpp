@@ -61,8 +61,9 @@ RuntimeRule ruleNamed(const std::string& text) {
   const auto rule = parseRuntimeRule(text);
   if (!rule) {
     throw PackError("--runtime " + text +
-                        " is not a runtime rule: use from-app, desktop:MAJOR, base:MAJOR, desktop+base:MAJOR, or a "
-                        "lowest version such as desktop:10.0.2",
+                        " is not a runtime rule: use from-app, desktop:MAJOR, base:MAJOR, desktop+base:MAJOR, a "
+                        "lowest version such as desktop:10.0.2, an exact one such as desktop:=10.0.2, or either "
+                        "with any later major too, such as desktop:9+",
                     exitUsage);
   }
   return *rule;
@@ -114,7 +115,9 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
   RuntimeRule rule = named ? *named : kept;
   if (derive) {
     rule = ruleForApp(needs);
-    if (!parseRuntimeRule(formatRuntimeRule(rule))) {
+    // A major beyond the rule's range, or a version with Disable that a rule
+    // cannot name exactly (a preview, a fourth number).
+    if (!parseRuntimeRule(formatRuntimeRule(rule)) || !ruleMismatch(rule, needs).empty()) {
       throw PackError("\"" + config.name + "\" names version " + needs.versionText +
                           ", for which no runtime rule can be made",
                       exitBadRuntimeConfig);
@@ -285,7 +288,7 @@ RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub
           << ", which the runtime rule " << stamp.rule << " never installs\n";
     }
     const auto version = parseRuntimeVersion(identity.version);
-    if (version && version->numbers.front() != settings.runtime.major) {
+    if (version && !meetsRule(settings.runtime, *version)) {
       err << "tenvik-pack: warning: \"" << file << "\" installs version " << identity.version
           << ", which the runtime rule " << stamp.rule << " does not accept\n";
     }
