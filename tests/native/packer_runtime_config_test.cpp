@@ -120,6 +120,15 @@ TEST(PackerRuntimeConfig, EachRefusalHasItsCodeAndSaysWhy) {
   }
 }
 
+AppRuntime appAsking(RuntimeFramework framework, const char* version, RollForward policy) {
+  AppRuntime app;
+  app.framework = framework;
+  app.versionText = version;
+  app.version = *parseRuntimeVersion(version);
+  app.rollForward = policy;
+  return app;
+}
+
 TEST(PackerRuntimeConfig, AnExplicitRuleMustStartTheAppUnderItsRollForwardPolicy) {
   struct Case {
     const char* rule;
@@ -149,7 +158,7 @@ TEST(PackerRuntimeConfig, AnExplicitRuleMustStartTheAppUnderItsRollForwardPolicy
       {"base:12", F::base, "10.0.0", R::latestMajor, true},
       {"desktop:10", F::desktop, "10.0.2", R::major, false},
       {"desktop:9", F::desktop, "10.0.0", R::latestMajor, false},
-      // Disable and LatestPatch: the same major and minor.
+      // LatestPatch: the same major and minor.
       {"desktop:10.0.2", F::desktop, "10.0.2", R::latestPatch, true},
       {"desktop:10.1.0", F::desktop, "10.0.2", R::latestPatch, false},
       // Disable: only the version asked for, named exactly.
@@ -173,11 +182,7 @@ TEST(PackerRuntimeConfig, AnExplicitRuleMustStartTheAppUnderItsRollForwardPolicy
       {"desktop:10.0.0+", F::desktop, "10.0.0", R::disable, false},
   };
   for (const Case& c : cases) {
-    AppRuntime app;
-    app.framework = c.app;
-    app.versionText = c.version;
-    app.version = *parseRuntimeVersion(c.version);
-    app.rollForward = c.policy;
+    const AppRuntime app = appAsking(c.app, c.version, c.policy);
     const std::string why = ruleMismatch(*parseRuntimeRule(c.rule), app);
     EXPECT_EQ(why.empty(), c.runs) << c.rule << " for " << frameworkWord(c.app) << " " << c.version << " "
                                    << rollForwardName(c.policy) << ": " << why;
@@ -208,11 +213,7 @@ TEST(PackerRuntimeConfig, WhereTheHostDecidesOtherwiseThanAFittingRuleItIsSaid) 
       {"desktop:10.0.0", R::major, "9.0.0", nullptr},  // an explicit higher major installs what runs it
   };
   for (const Case& c : cases) {
-    AppRuntime app;
-    app.framework = RuntimeFramework::desktop;
-    app.versionText = c.version;
-    app.version = *parseRuntimeVersion(c.version);
-    app.rollForward = c.policy;
+    const AppRuntime app = appAsking(RuntimeFramework::desktop, c.version, c.policy);
     const std::string says = hostDisagreement(*parseRuntimeRule(c.rule), app);
     if (c.says) {
       EXPECT_NE(says.find(c.says), std::string::npos) << c.rule << " " << rollForwardName(c.policy) << ": " << says;
