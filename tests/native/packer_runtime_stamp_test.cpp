@@ -190,6 +190,9 @@ TEST_F(PackerRuntime, RollForwardIsStampedAsAnExactOrALaterMajorsRule) {
   EXPECT_NE(out_.str().find("runtime: desktop:=10.0.0 (Microsoft.WindowsDesktop.App 10, exactly 10.0.0)\n"),
             std::string::npos)
       << out_.str();
+  // The vendor's addresses bring the newest patch, which an exact rule refuses.
+  ASSERT_EQ(run(packApp10({"--download", "vendor"})), 0) << err_.str();
+  EXPECT_NE(err_.str().find("is met by 10.0.0 alone, and the vendor's addresses"), std::string::npos) << err_.str();
 
   writeBytes(root_ / "app10/App.runtimeconfig.json", config("Microsoft.NETCore.App", "9.0.0", "Major"));
   ASSERT_EQ(run(packApp10({})), 0) << err_.str();

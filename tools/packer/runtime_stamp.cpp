@@ -293,6 +293,21 @@ RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub
           << ", which the runtime rule " << stamp.rule << " does not accept\n";
     }
   }
+  // The vendor's addresses bring the newest patch of the major, which meets
+  // an exact rule only while it is that version.
+  if (settings.runtime.reach == RuleReach::exact && settings.install.download.vendor) {
+    bool bundled = false;
+    for (const bool x64 : {true, false}) {
+      const std::uint32_t id = bundledInstallerId(settings.runtime.framework, x64);
+      bundled = bundled || stamp.resources.count(id) > 0 || data.count(id) > 0;
+    }
+    if (!bundled) {
+      err << "tenvik-pack: warning: the runtime rule " << stamp.rule << " is met by "
+          << formatRuntimeVersion(*settings.runtime.lowest) << " alone, and the vendor's addresses bring the newest "
+          << settings.runtime.major << ".0 patch: bundle that version's installer (--runtime-installer) or serve it "
+          << "from a base of your own (--download)\n";
+    }
+  }
   return stamp;
 }
 
