@@ -4,16 +4,21 @@
 # functions, so every image's settings are written in one place.
 
 # A rule as the program's parser reads it: framework, then a major of 1 to 999
-# or a lowest version MAJOR.MINOR.PATCH with components of up to 9 digits.
+# or a lowest version MAJOR.MINOR.PATCH with components of up to 9 digits,
+# either followed by "+" (or any later major); or "=" and an exact version
+# MAJOR.MINOR.PATCH.
 set(_tenvik_component "[0-9][0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?[0-9]?")
+set(_tenvik_major "[1-9][0-9]?[0-9]?")
+set(_tenvik_minor_patch "\\.${_tenvik_component}\\.${_tenvik_component}")
 set(TENVIK_RUNTIME_RULE_REGEX
-    "^(desktop|base|desktop\\+base):[1-9][0-9]?[0-9]?(\\.${_tenvik_component}\\.${_tenvik_component})?$")
+    "^(desktop|base|desktop\\+base):(${_tenvik_major}(${_tenvik_minor_patch})?\\+?|=${_tenvik_major}${_tenvik_minor_patch})$")
 
 function(tenvik_check_runtime_rule rule)
   if(NOT rule MATCHES "${TENVIK_RUNTIME_RULE_REGEX}")
     message(FATAL_ERROR "TENVIK_RUNTIME is \"${rule}\": a rule is desktop, base or desktop+base, a colon, "
-                        "and a major version (1 to 999) or a lowest version MAJOR.MINOR.PATCH, "
-                        "e.g. desktop:10, base:10.0.2 or desktop+base:6")
+                        "and a major version (1 to 999) or a lowest version MAJOR.MINOR.PATCH, either with "
+                        "\"+\" after it for any later major too, or \"=\" and an exact version MAJOR.MINOR.PATCH, "
+                        "e.g. desktop:10, base:10.0.2, desktop:9+, desktop:=10.0.0 or desktop+base:6")
   endif()
 endfunction()
 

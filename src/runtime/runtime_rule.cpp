@@ -69,14 +69,15 @@ RuntimeRule RuntimeRule::standard() {
 }
 
 bool RuntimeRule::isStandard() const {
-  return framework == RuntimeFramework::desktop && baseFallback && major == 6 && !lowest;
+  return framework == RuntimeFramework::desktop && baseFallback && major == 6 && !lowest &&
+         reach == RuleReach::sameMajor;
 }
 
 std::optional<RuntimeRule> parseRuntimeRule(std::string_view text) {
   const std::size_t colon = text.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
   std::string_view frameworks = text.substr(0, colon);
-  const std::string_view version = text.substr(colon + 1);
+  std::string_view version = text.substr(colon + 1);
 
   RuntimeRule rule;
   const std::size_t plus = frameworks.find('+');
@@ -90,14 +91,34 @@ std::optional<RuntimeRule> parseRuntimeRule(std::string_view text) {
     rule.framework = *framework;
   }
 
+  // One mark at most, and only at its place: the number after it refuses
+  // a second one.
+  if (!version.empty() && version.front() == '=') {
+    rule.reach = RuleReach::exact;
+    version.remove_prefix(1);
+  } else if (!version.empty() && version.back() == '+') {
+    rule.reach = RuleReach::laterMajors;
+    version.remove_suffix(1);
+  }
   if (version.find('-') != std::string_view::npos) return std::nullopt;
   std::optional<RuntimeVersion> parsed = parseRuntimeVersion(version);
   if (!parsed || parsed->numbers.size() > 3) return std::nullopt;
   rule.major = parsed->numbers.front();
   if (rule.major == 0 || rule.major > kHighestMajor) return std::nullopt;
   if (parsed->numbers.size() == 2) return std::nullopt;  // "10.0" names no lowest patch
-  if (parsed->numbers.size() == 3) rule.lowest = std::move(parsed);
+  if (parsed->numbers.size() == 3) {
+    rule.lowest = std::move(parsed);
+  } else if (rule.reach == RuleReach::exact) {
+    return std::nullopt;  // "=10" would be any 10.x, not one version
+  }
   return rule;
+}
+
+bool meetsRule(const RuntimeRule& rule, const RuntimeVersion& version) {
+  if (rule.reach == RuleReach::exact) return rule.lowest && compareRuntimeVersions(version, *rule.lowest) == 0;
+  const unsigned long major = version.numbers.front();
+  if (rule.reach == RuleReach::laterMajors && major > rule.major) return true;
+  return major == rule.major && (!rule.lowest || compareRuntimeVersions(version, *rule.lowest) >= 0);
 }
 
 const char* frameworkWord(RuntimeFramework framework) {

@@ -2,7 +2,9 @@
 // Which .NET runtime an image asks for: a framework, a major version and
 // optionally a lowest version, written as "desktop:10", "base:10.0.2" or
 // "desktop+base:6" (the Windows Desktop framework first, the base one as
-// fallback). Pure text and comparison; the registry is read elsewhere.
+// fallback); "desktop:=10.0.0" for exactly one version, "desktop:9+" or
+// "base:9.0.2+" for that major or any later one. Pure text and comparison;
+// the registry is read elsewhere.
 
 #include <optional>
 #include <string>
@@ -30,11 +32,21 @@ std::optional<RuntimeVersion> parseRuntimeVersion(std::string_view text);
 // components count as 0, so "10.0" equals "10.0.0".
 int compareRuntimeVersions(const RuntimeVersion& a, const RuntimeVersion& b);
 
+// Which versions beside the rule's major meet it. The .NET host's
+// roll-forward policies need them: Disable binds to the version asked for
+// alone, Major and LatestMajor to a later major as well.
+enum class RuleReach {
+  sameMajor,    // "desktop:10", "desktop:10.0.2": the major, at or above the lowest
+  exact,        // "desktop:=10.0.0": the lowest version itself, nothing else
+  laterMajors,  // "desktop:9+", "desktop:9.0.2+": as sameMajor, or any later major
+};
+
 struct RuntimeRule {
   RuntimeFramework framework = RuntimeFramework::desktop;
   bool baseFallback = false;  // only with desktop: "desktop+base"
   unsigned long major = 6;
-  std::optional<RuntimeVersion> lowest;  // its first number equals major
+  std::optional<RuntimeVersion> lowest;  // its first number equals major; always there for exact
+  RuleReach reach = RuleReach::sameMajor;
 
   // The rule images carry unless told otherwise: .NET 6, Desktop first with
   // the base runtime as fallback, matched by the historical name pattern.
@@ -46,12 +58,23 @@ inline constexpr std::string_view kStandardRuleText = "desktop+base:6";
 
 // The rule in text, or nothing when it is malformed: an unknown framework, a
 // fallback other than "desktop+base", a major of 0 or above 999, a lowest
-// version that is not "MAJOR.MINOR[.PATCH]" in digits.
+// version that is not "MAJOR.MINOR.PATCH" in digits, an exact version ("=")
+// without all three numbers, "=" and "+" together.
 std::optional<RuntimeRule> parseRuntimeRule(std::string_view text);
 
+// True when a runtime of version meets rule by number: its major and at
+// least the lowest version, exactly the lowest one for an exact rule, or a
+// later major where the rule reaches them. Pre-release labels rank as
+// compareRuntimeVersions ranks them. (The standard rule's historical name
+// pattern is countsForRule's.)
+bool meetsRule(const RuntimeRule& rule, const RuntimeVersion& version);
+
 // The rule as parseRuntimeRule reads it back: "desktop+base:6", "base:10",
-// "desktop:10.0.2".
+// "desktop:10.0.2", "desktop:=10.0.0", "base:9+".
 std::string formatRuntimeRule(const RuntimeRule& rule);
+
+// The version as parseRuntimeVersion reads it back: "10.0.2", "10.0.0-rc.1".
+std::string formatRuntimeVersion(const RuntimeVersion& version);
 
 // "desktop" or "base".
 const char* frameworkWord(RuntimeFramework framework);

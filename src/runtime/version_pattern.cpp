@@ -23,8 +23,7 @@ bool countsForRule(const RuntimeRule& rule, const std::wstring& name) {
     text[i] = static_cast<char>(name[i]);
   }
   const std::optional<RuntimeVersion> version = parseRuntimeVersion(text);
-  if (!version || version->numbers.front() != rule.major) return false;
-  return !rule.lowest || compareRuntimeVersions(*version, *rule.lowest) >= 0;
+  return version && meetsRule(rule, *version);
 }
 
 }  // namespace tenvik

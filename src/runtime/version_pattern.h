@@ -16,10 +16,10 @@ bool matchesVersionPattern(const std::wstring& name);
 
 // True when name counts as an installed runtime for rule. The standard rule
 // asks matchesVersionPattern, unchanged. Any other rule counts a name that
-// reads as a version (parseRuntimeVersion, ASCII only) of the rule's major
-// and, where the rule names a lowest version, at least that one, compared
-// numerically: for "desktop:10.0.9", "10.0.10" counts and "10.0.8",
-// "11.0.0" and "10.0.9-rc.1" do not.
+// reads as a version (parseRuntimeVersion, ASCII only) that meets it
+// (meetsRule): for "desktop:10.0.9", "10.0.10" counts and "10.0.8", "11.0.0"
+// and "10.0.9-rc.1" do not; for "desktop:=10.0.0" only "10.0.0"; for
+// "desktop:9+" "9.0.1" and "11.0.0" too.
 bool countsForRule(const RuntimeRule& rule, const std::wstring& name);
 
 }  // namespace tenvik

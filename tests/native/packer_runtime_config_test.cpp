@@ -46,14 +46,20 @@ TEST(PackerRuntimeConfig, TheApplicationsFrameworkVersionAndPolicyAreRead) {
        "desktop:9.0.0", RollForward::minor},
       {"an overall rollForward", withOptions("\"rollForward\": \"LatestMajor\", \"framework\": " +
                                              framework("Microsoft.NETCore.App", "6.0.0")),
-       "base:6.0.0", RollForward::latestMajor},
+       "base:6.0.0+", RollForward::latestMajor},
       {"the framework's own rollForward wins",
        withOptions("\"rollForward\": \"Major\", \"framework\": {\"name\": \"Microsoft.NETCore.App\", \"version\": "
                    "\"6.0.0\", \"rollForward\": \"disable\"}"),
-       "base:6.0.0", RollForward::disable},
+       "base:=6.0.0", RollForward::disable},
       {"the older rollForwardOnNoCandidateFx",
        withOptions("\"rollForwardOnNoCandidateFx\": 2, \"framework\": " + framework("Microsoft.NETCore.App", "6.0.0")),
-       "base:6.0.0", RollForward::major},
+       "base:6.0.0+", RollForward::major},
+      {"Major from a lower major", withOptions("\"rollForward\": \"major\", \"framework\": " +
+                                               framework("Microsoft.WindowsDesktop.App", "9.0.0")),
+       "desktop:9.0.0+", RollForward::major},
+      {"LatestPatch keeps the lowest form",
+       withOptions("\"rollForward\": \"LatestPatch\", \"framework\": " + framework("Microsoft.NETCore.App", "8.0.2")),
+       "base:8.0.2", RollForward::latestPatch},
       {"a preview: the release it previews is the lowest",
        withOptions("\"framework\": " + framework("Microsoft.WindowsDesktop.App", "11.0.0-preview.1.26080.1")),
        "desktop:11.0.0", RollForward::minor},
@@ -114,6 +120,15 @@ TEST(PackerRuntimeConfig, EachRefusalHasItsCodeAndSaysWhy) {
   }
 }
 
+AppRuntime appAsking(RuntimeFramework framework, const char* version, RollForward policy) {
+  AppRuntime app;
+  app.framework = framework;
+  app.versionText = version;
+  app.version = *parseRuntimeVersion(version);
+  app.rollForward = policy;
+  return app;
+}
+
 TEST(PackerRuntimeConfig, AnExplicitRuleMustStartTheAppUnderItsRollForwardPolicy) {
   struct Case {
     const char* rule;
@@ -143,30 +158,43 @@ TEST(PackerRuntimeConfig, AnExplicitRuleMustStartTheAppUnderItsRollForwardPolicy
       {"base:12", F::base, "10.0.0", R::latestMajor, true},
       {"desktop:10", F::desktop, "10.0.2", R::major, false},
       {"desktop:9", F::desktop, "10.0.0", R::latestMajor, false},
-      // Disable and LatestPatch: the same major and minor.
+      // LatestPatch: the same major and minor.
       {"desktop:10.0.2", F::desktop, "10.0.2", R::latestPatch, true},
       {"desktop:10.1.0", F::desktop, "10.0.2", R::latestPatch, false},
-      {"desktop:10", F::desktop, "10.0.0", R::disable, true},
+      // Disable: only the version asked for, named exactly.
+      {"desktop:10", F::desktop, "10.0.0", R::disable, false},
+      {"desktop:10.0.0", F::desktop, "10.0.0", R::disable, false},  // 10.0.15 would pass the probe
+      {"desktop:=10.0.0", F::desktop, "10.0.0", R::disable, true},
+      {"desktop:=10.0.1", F::desktop, "10.0.0", R::disable, false},
+      {"desktop:=10.0.0", F::desktop, "10.0.0-rc.1", R::disable, false},  // no rule names a preview
       {"desktop:11", F::desktop, "10.0.0", R::disable, false},
+      // An exact rule fits any policy its version starts the app under.
+      {"desktop:=10.0.5", F::desktop, "10.0.2", R::latestPatch, true},
+      {"desktop:=10.0.1", F::desktop, "10.0.2", R::minor, false},
+      {"desktop:=11.0.0", F::desktop, "10.0.2", R::major, true},
+      // Later majors: only for Major and LatestMajor.
+      {"desktop:9.0.0+", F::desktop, "9.0.0", R::major, true},
+      {"desktop:9+", F::desktop, "9.0.0", R::latestMajor, true},
+      {"desktop:10+", F::desktop, "9.0.3", R::major, true},
+      {"desktop:9+", F::desktop, "9.0.3", R::major, false},  // 9.0.0 would pass the probe
+      {"desktop:8+", F::desktop, "9.0.0", R::major, false},
+      {"desktop:10.0.0+", F::desktop, "10.0.0", R::minor, false},  // 11 would pass the probe
+      {"desktop:10.0.0+", F::desktop, "10.0.0", R::disable, false},
   };
   for (const Case& c : cases) {
-    AppRuntime app;
-    app.framework = c.app;
-    app.versionText = c.version;
-    app.version = *parseRuntimeVersion(c.version);
-    app.rollForward = c.policy;
+    const AppRuntime app = appAsking(c.app, c.version, c.policy);
     const std::string why = ruleMismatch(*parseRuntimeRule(c.rule), app);
     EXPECT_EQ(why.empty(), c.runs) << c.rule << " for " << frameworkWord(c.app) << " " << c.version << " "
                                    << rollForwardName(c.policy) << ": " << why;
     if (!c.runs) {
-      EXPECT_NE(why.find("use --runtime"), std::string::npos) << why;
+      const bool fittingOne = ruleMismatch(ruleForApp(app), app).empty();
+      EXPECT_NE(why.find(fittingOne ? "use --runtime" : "no runtime rule"), std::string::npos) << why;
     }
   }
 }
 
-// The two decisions a fitting rule cannot mirror, as the real host showed
-// them: Disable is met by later patches; Major from the app's own major
-// installs it where a higher one would do.
+// A fitting rule of the app's own major that does not reach later ones
+// installs that major where the host would run the app on a later one.
 TEST(PackerRuntimeConfig, WhereTheHostDecidesOtherwiseThanAFittingRuleItIsSaid) {
   using R = RollForward;
   struct Case {
@@ -176,19 +204,16 @@ TEST(PackerRuntimeConfig, WhereTheHostDecidesOtherwiseThanAFittingRuleItIsSaid) 
     const char* says;  // nullptr: the host and the image agree
   };
   const Case cases[] = {
-      {"desktop:10.0.0", R::disable, "10.0.0", "any later 10.x"},
-      {"desktop:9.0.0", R::major, "9.0.0", "installs 9.x"},
-      {"desktop:9.0.0", R::latestMajor, "9.0.0", "installs 9.x"},
+      {"desktop:9.0.0", R::major, "9.0.0", "--runtime desktop:9.0.0+ does not"},
+      {"desktop:9", R::latestMajor, "9.0.0", "installs 9.x"},
+      {"desktop:9.0.0+", R::major, "9.0.0", nullptr},
+      {"desktop:=10.0.0", R::disable, "10.0.0", nullptr},
       {"desktop:10.0.0", R::minor, "10.0.0", nullptr},
       {"desktop:10.0.0", R::latestPatch, "10.0.0", nullptr},
       {"desktop:10.0.0", R::major, "9.0.0", nullptr},  // an explicit higher major installs what runs it
   };
   for (const Case& c : cases) {
-    AppRuntime app;
-    app.framework = RuntimeFramework::desktop;
-    app.versionText = c.version;
-    app.version = *parseRuntimeVersion(c.version);
-    app.rollForward = c.policy;
+    const AppRuntime app = appAsking(RuntimeFramework::desktop, c.version, c.policy);
     const std::string says = hostDisagreement(*parseRuntimeRule(c.rule), app);
     if (c.says) {
       EXPECT_NE(says.find(c.says), std::string::npos) << c.rule << " " << rollForwardName(c.policy) << ": " << says;

@@ -43,8 +43,9 @@ std::string imageWith(const std::string& record, const std::string& settings = "
   return minimalPe(buildResourceSection(tree, testRsrcRva), std::string(64, 'r'));
 }
 
-std::string config(const char* name, const char* version) {
-  return std::string("{\"runtimeOptions\": {\"tfm\": \"net10.0\", \"framework\": {\"name\": \"") + name +
+std::string config(const char* name, const char* version, const char* rollForward = nullptr) {
+  const std::string policy = rollForward ? std::string("\"rollForward\": \"") + rollForward + "\", " : "";
+  return "{\"runtimeOptions\": {\"tfm\": \"net10.0\", " + policy + "\"framework\": {\"name\": \"" + name +
          "\", \"version\": \"" + version + "\"}}}";
 }
 
@@ -149,7 +150,7 @@ TEST_F(PackerRuntime, FromAppStampsTheAppsRuleAndListShowsIt) {
 
   ASSERT_EQ(run({"list", "--json", path("Setup.exe")}), 0) << err_.str();
   EXPECT_NE(out_.str().find("\"runtime\":{\"rule\":\"desktop:10.0.0\",\"framework\":\"desktop\",\"major\":10,"
-                            "\"lowest\":\"10.0.0\",\"fallback\":false,\"bundled\":[]}"),
+                            "\"lowest\":\"10.0.0\",\"exact\":false,\"laterMajors\":false,\"fallback\":false,\"bundled\":[]}"),
             std::string::npos)
       << out_.str();
   ASSERT_EQ(run({"list", path("Setup.exe")}), 0);
@@ -168,7 +169,7 @@ TEST_F(PackerRuntime, FromAppStampsTheAppsRuleAndListShowsIt) {
   EXPECT_EQ(readDataResources(readBytes(path("Kept.exe"))), readDataResources(readBytes(path("stub6.exe"))));
   ASSERT_EQ(run({"list", "--json", path("Kept.exe")}), 0);
   EXPECT_NE(out_.str().find("\"runtime\":{\"rule\":\"desktop+base:6\",\"framework\":\"desktop\",\"major\":6,"
-                            "\"lowest\":null,\"fallback\":true,\"bundled\":[]}"),
+                            "\"lowest\":null,\"exact\":false,\"laterMajors\":false,\"fallback\":true,\"bundled\":[]}"),
             std::string::npos)
       << out_.str();
   ASSERT_EQ(run({"pack", "--payload", path("app6.bmp"), "--stub", path("stub6.exe"), "--runtime", "from-app",
@@ -176,6 +177,37 @@ TEST_F(PackerRuntime, FromAppStampsTheAppsRuleAndListShowsIt) {
             0)
       << err_.str();
   EXPECT_EQ(settingsOf(readBytes(path("Derived.exe"))), "runtime=base:6.0.0\nprogress-window=on\n");
+}
+
+// Disable and Major are stamped as the host binds them; a stub of this
+// release reads both forms, so nothing is said of them.
+TEST_F(PackerRuntime, RollForwardIsStampedAsAnExactOrALaterMajorsRule) {
+  writeBytes(root_ / "app10/App.runtimeconfig.json", config("Microsoft.WindowsDesktop.App", "10.0.0", "Disable"));
+  ASSERT_EQ(run(packApp10({})), 0) << err_.str();
+  EXPECT_EQ(err_.str(), "");
+  EXPECT_EQ(settingsOf(readBytes(path("Setup.exe"))), withDefaults("runtime=desktop:=10.0.0\nprogress-window=off\n"));
+  ASSERT_EQ(run({"list", path("Setup.exe")}), 0);
+  EXPECT_NE(out_.str().find("runtime: desktop:=10.0.0 (Microsoft.WindowsDesktop.App 10, exactly 10.0.0)\n"),
+            std::string::npos)
+      << out_.str();
+  // The vendor's addresses bring the newest patch, which an exact rule refuses.
+  ASSERT_EQ(run(packApp10({"--download", "vendor"})), 0) << err_.str();
+  EXPECT_NE(err_.str().find("is met by 10.0.0 alone, and the vendor's addresses"), std::string::npos) << err_.str();
+
+  writeBytes(root_ / "app10/App.runtimeconfig.json", config("Microsoft.NETCore.App", "9.0.0", "Major"));
+  ASSERT_EQ(run(packApp10({})), 0) << err_.str();
+  EXPECT_EQ(err_.str(), "");
+  ASSERT_EQ(run({"list", "--json", path("Setup.exe")}), 0);
+  EXPECT_NE(out_.str().find("\"runtime\":{\"rule\":\"base:9.0.0+\",\"framework\":\"base\",\"major\":9,"
+                            "\"lowest\":\"9.0.0\",\"exact\":false,\"laterMajors\":true,"),
+            std::string::npos)
+      << out_.str();
+  ASSERT_EQ(run({"list", path("Setup.exe")}), 0);
+  EXPECT_NE(out_.str().find("(Microsoft.NETCore.App 9, at least 9.0.0, or any later major)\n"), std::string::npos)
+      << out_.str();
+  // An explicit rule that installs 9 where a later major would do packs, with a word.
+  ASSERT_EQ(run(packApp10({"--runtime", "base:9"})), 0) << err_.str();
+  EXPECT_NE(err_.str().find("--runtime base:9.0.0+ does not"), std::string::npos) << err_.str();
 }
 
 TEST_F(PackerRuntime, ProgressWindowIsStampedOnOrOffAndOtherwiseKept) {
@@ -242,6 +274,10 @@ TEST_F(PackerRuntime, ApplicationsThatCannotBeServedAreRefusedWithTheirCodes) {
       {"no rule", config("Microsoft.WindowsDesktop.App", "10.0.0"), {"--runtime", "desktop:ten"}, 2, "not a runtime rule"},
       {"--runtime twice", config("Microsoft.WindowsDesktop.App", "10.0.0"),
        {"--runtime", "from-app", "--runtime", "desktop:10"}, 2, "given twice"},
+      {"later patches for an app that binds to one version", config("Microsoft.WindowsDesktop.App", "10.0.0", "Disable"),
+       {"--runtime", "desktop:10.0.0"}, 11, "use --runtime desktop:=10.0.0"},
+      {"a preview bound to exactly", config("Microsoft.WindowsDesktop.App", "11.0.0-rc.1", "Disable"), {}, 10,
+       "no runtime rule can be made"},
   };
   for (const Case& c : cases) {
     fs::remove_all(root_ / "app");

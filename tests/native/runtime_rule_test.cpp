@@ -8,8 +8,9 @@ namespace tenvik {
 namespace {
 
 TEST(RuntimeRule, ReadsEveryWrittenFormAndWritesItBack) {
-  const char* canonical[] = {"desktop+base:6", "desktop:10", "base:10", "desktop:10.0.2", "base:8.0.11",
-                             "desktop+base:10"};
+  const char* canonical[] = {"desktop+base:6", "desktop:10",     "base:10",          "desktop:10.0.2",
+                             "base:8.0.11",    "desktop+base:10", "desktop:=10.0.0",  "desktop+base:=6.0.36",
+                             "base:9+",        "desktop:9.0.2+",  "desktop+base:6+"};
   for (const char* text : canonical) {
     const std::optional<RuntimeRule> rule = parseRuntimeRule(text);
     ASSERT_TRUE(rule) << text;
@@ -23,13 +24,27 @@ TEST(RuntimeRule, ReadsEveryWrittenFormAndWritesItBack) {
   EXPECT_TRUE(parseRuntimeRule(kStandardRuleText)->isStandard());
   EXPECT_FALSE(parseRuntimeRule("desktop+base:10")->isStandard());
   EXPECT_FALSE(parseRuntimeRule("desktop:6")->isStandard());
+  EXPECT_FALSE(parseRuntimeRule("desktop+base:6+")->isStandard());
+  EXPECT_EQ(lowest.reach, RuleReach::sameMajor);
+  const RuntimeRule exact = *parseRuntimeRule("desktop:=10.0.0");
+  EXPECT_EQ(exact.reach, RuleReach::exact);
+  EXPECT_EQ(exact.major, 10u);
+  ASSERT_TRUE(exact.lowest);
+  const RuntimeRule later = *parseRuntimeRule("base:9+");
+  EXPECT_EQ(later.reach, RuleReach::laterMajors);
+  EXPECT_EQ(later.major, 9u);
+  EXPECT_FALSE(later.lowest);
 }
 
 TEST(RuntimeRule, RefusesMalformedRules) {
   const char* malformed[] = {"", "desktop", "desktop:", ":10", "aspnet:10", "base+desktop:10", "base+base:10",
                              "desktop+base+x:10", "Desktop:10", "desktop:0", "desktop:1000", "desktop:10.0",
                              "desktop:10.0.2.1", "desktop:10.0.2-rc.1", "desktop:v10", "desktop:10..2",
-                             "desktop: 10", "desktop:10 ", "desktop:-1", "desktop:10.0.x"};
+                             "desktop: 10", "desktop:10 ", "desktop:-1", "desktop:10.0.x",
+                             // An exact version is a whole one; one mark, in its place.
+                             "desktop:=10", "desktop:=10.0", "desktop:=10.0.0+", "desktop:==10.0.0",
+                             "desktop:=10.0.0-rc.1", "desktop:10.0.0=", "desktop:+", "desktop:+10", "desktop:10++",
+                             "desktop:10.0+", "desktop:0+", "desktop:1000+", "desktop:10+ ", "desktop+:10"};
   for (const char* text : malformed) EXPECT_FALSE(parseRuntimeRule(text)) << '"' << text << '"';
 }
 

@@ -73,6 +73,12 @@ TEST(RuleSteps, FollowTheRulesFrameworksInOrder) {
       {"base:10", true,
        {{{kBaseFrameworkX64, kDesktopFrameworkX64}, base, L"/dotnet?arch=amd64&version=10"}}},
       {"base:8", false, {{{kBaseFrameworkX86, kDesktopFrameworkX86}, base, L"/dotnet?arch=x86&version=8"}}},
+      // Exact and later-major rules install their own major.
+      {"desktop:=10.0.0", true, {{{kDesktopFrameworkX64}, desktop, L"/dotnet/desktop?arch=amd64&version=10"}}},
+      {"base:9.0.2+", true, {{{kBaseFrameworkX64, kDesktopFrameworkX64}, base, L"/dotnet?arch=amd64&version=9"}}},
+      {"desktop+base:6+", true,
+       {{{kDesktopFrameworkX64}, desktop, L"/dotnet/desktop?arch=amd64"},
+        {{kBaseFrameworkX64}, base, L"/dotnet?arch=amd64"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.rule) + (c.x64 ? " x64" : " x86"));

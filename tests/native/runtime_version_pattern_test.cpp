@@ -96,6 +96,21 @@ TEST(RuleVersions, CountTheRulesMajorAtOrAboveItsLowest) {
       {"desktop:10.0.9", L"11.0.0", false},
       {"desktop+base:6.0.30", L"6.0.25", false},
       {"desktop+base:6.0.30", L"6.0.36", true},
+      // An exact rule: that version alone.
+      {"desktop:=10.0.0", L"10.0.0", true},
+      {"desktop:=10.0.0", L"10.0.15", false},
+      {"desktop:=10.0.0", L"10.0.0-rc.1", false},
+      {"desktop:=10.0.0", L"11.0.0", false},
+      {"desktop:=10.0.15", L"10.0.0", false},
+      // A rule that reaches later majors: its own from the lowest, or any later one.
+      {"desktop:9+", L"9.0.0", true},
+      {"desktop:9+", L"10.0.15", true},
+      {"desktop:9+", L"100.0.1", true},
+      {"desktop:9+", L"8.0.34", false},
+      {"desktop:9.0.2+", L"9.0.1", false},
+      {"desktop:9.0.2+", L"9.0.2", true},
+      {"desktop:9.0.2+", L"10.0.0-rc.1", true},
+      {"desktop:9.0.2+", L"v10.0.0", false},
   };
   for (const Case& c : cases) {
     const std::optional<RuntimeRule> rule = parseRuntimeRule(c.rule);

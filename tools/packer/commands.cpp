@@ -58,11 +58,15 @@ STAMP OPTIONS (with --stub only):
   --description TEXT    the version record's FileDescription
   --runtime RULE|from-app
                         the .NET runtime the image makes sure of: desktop:N,
-                        base:N, desktop+base:N, or a lowest version such as
-                        desktop:10.0.2. from-app (the default for a FOLDER)
-                        reads ENTRY's .runtimeconfig.json; with --payload the
-                        default keeps STUB's rule. The rule is checked against
-                        the application's runtimeconfig.json and roll-forward.
+                        base:N, desktop+base:N, a lowest version such as
+                        desktop:10.0.2, an exact one such as desktop:=10.0.2,
+                        or either with any later major too: desktop:9+.
+                        from-app (the default for a FOLDER) reads ENTRY's
+                        .runtimeconfig.json (roll-forward Disable gives the
+                        exact form, Major and LatestMajor the "+" one); with
+                        --payload the default keeps STUB's rule. The rule is
+                        checked against the application's runtimeconfig.json
+                        and roll-forward.
   --runtime-installer [desktop|base:x64|x86=]FILE
                         bundle a runtime vendor's installer, used instead of a
                         download; which runtime and architecture it installs

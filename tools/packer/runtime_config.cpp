@@ -79,6 +79,42 @@ std::optional<RollForward> policyIn(const json& object, const std::string& file)
   return std::nullopt;
 }
 
+bool reachesLaterMajors(RollForward policy) {
+  return policy == RollForward::major || policy == RollForward::latestMajor;
+}
+
+RuntimeVersion lowestOf(const RuntimeRule& rule) {
+  if (rule.lowest) return *rule.lowest;
+  RuntimeVersion lowest;
+  lowest.numbers = {rule.major, 0, 0};
+  return lowest;
+}
+
+// Whether every runtime rule accepts starts app under its roll-forward
+// policy (the framework aside).
+bool fitsApp(const RuntimeRule& rule, const AppRuntime& app) {
+  const RuntimeVersion lowest = lowestOf(rule);
+  const unsigned long appMajor = app.version.numbers.front();
+  const auto minorOf = [](const RuntimeVersion& v) { return v.numbers.size() > 1 ? v.numbers[1] : 0; };
+  const bool anyMajor = reachesLaterMajors(app.rollForward);
+  bool fits = rule.reach == RuleReach::laterMajors ? anyMajor && rule.major >= appMajor
+                                                   : rule.major == appMajor || (anyMajor && rule.major > appMajor);
+  switch (app.rollForward) {
+    case RollForward::disable:
+      // The host binds to the version asked for alone.
+      fits = fits && rule.reach == RuleReach::exact && compareRuntimeVersions(lowest, app.version) == 0;
+      break;
+    case RollForward::latestPatch:
+      // The probe cannot keep a higher minor version out; the lowest one
+      // at least must be the app's.
+      fits = fits && (rule.major != appMajor || minorOf(lowest) == minorOf(app.version));
+      break;
+    default:
+      break;
+  }
+  return fits && (rule.major > appMajor || compareRuntimeVersions(lowest, app.version) >= 0);
+}
+
 }  // namespace
 
 std::string runtimeConfigName(std::string_view entry) {
@@ -164,6 +200,10 @@ RuntimeRule ruleForApp(const AppRuntime& app) {
   RuntimeVersion lowest;
   for (std::size_t i = 0; i < 3; ++i) lowest.numbers.push_back(i < app.version.numbers.size() ? app.version.numbers[i] : 0);
   rule.lowest = lowest;
+  // What the host accepts beside the version asked for: nothing else with
+  // Disable, a later major too with Major and LatestMajor.
+  if (app.rollForward == RollForward::disable) rule.reach = RuleReach::exact;
+  if (reachesLaterMajors(app.rollForward)) rule.reach = RuleReach::laterMajors;
   return rule;
 }
 
@@ -171,41 +211,21 @@ std::string ruleMismatch(const RuntimeRule& rule, const AppRuntime& app) {
   const std::string ruleText = "the runtime rule " + formatRuntimeRule(rule);
   const std::string appText = "the application needs " + std::string(frameworkName(app.framework)) + " " +
                               app.versionText + " with roll-forward " + rollForwardName(app.rollForward);
+  const RuntimeRule fitting = ruleForApp(app);
+  const std::string instead =
+      fitsApp(fitting, app)
+          ? "; use --runtime " + formatRuntimeRule(fitting) + " or --runtime from-app"
+          : "; no runtime rule names exactly that version";
   if (app.framework == RuntimeFramework::desktop && rule.framework == RuntimeFramework::base) {
-    return appText + ", but " + ruleText + " provides only " + frameworkName(RuntimeFramework::base) +
-           "; use --runtime " + formatRuntimeRule(ruleForApp(app)) + " or --runtime from-app";
+    return appText + ", but " + ruleText + " provides only " + frameworkName(RuntimeFramework::base) + instead;
   }
-  RuntimeVersion lowest;
-  if (rule.lowest) {
-    lowest = *rule.lowest;
-  } else {
-    lowest.numbers = {rule.major, 0, 0};
-  }
-  const unsigned long appMajor = app.version.numbers.front();
-  const auto minorOf = [](const RuntimeVersion& v) { return v.numbers.size() > 1 ? v.numbers[1] : 0; };
-  bool majorFits = rule.major == appMajor;
-  bool minorFits = true;
-  switch (app.rollForward) {
-    case RollForward::disable:
-    case RollForward::latestPatch:
-      // The probe cannot keep a higher minor version out; the lowest one
-      // at least must be the app's.
-      minorFits = rule.major != appMajor || minorOf(lowest) == minorOf(app.version);
-      break;
-    case RollForward::minor:
-    case RollForward::latestMinor:
-      break;
-    case RollForward::major:
-    case RollForward::latestMajor:
-      majorFits = rule.major >= appMajor;
-      break;
-  }
-  const bool lowEnough = rule.major > appMajor || compareRuntimeVersions(lowest, app.version) >= 0;
-  if (majorFits && minorFits && lowEnough) return {};
-  std::string lowestText;
-  for (const unsigned long number : lowest.numbers) lowestText += (lowestText.empty() ? "" : ".") + std::to_string(number);
-  return appText + ", but " + ruleText + " accepts any " + std::to_string(rule.major) + ".x from " + lowestText +
-         "; use --runtime " + formatRuntimeRule(ruleForApp(app)) + " or --runtime from-app";
+  if (fitsApp(rule, app)) return {};
+  const RuntimeVersion lowest = lowestOf(rule);
+  std::string accepts = rule.reach == RuleReach::exact
+                            ? "only " + formatRuntimeVersion(lowest)
+                            : "any " + std::to_string(rule.major) + ".x from " + formatRuntimeVersion(lowest);
+  if (rule.reach == RuleReach::laterMajors) accepts += " and any later major";
+  return appText + ", but " + ruleText + " accepts " + accepts + instead;
 }
 
 bool baseFallbackRisk(const RuntimeRule& rule, const AppRuntime& app) {
@@ -213,18 +233,14 @@ bool baseFallbackRisk(const RuntimeRule& rule, const AppRuntime& app) {
 }
 
 std::string hostDisagreement(const RuntimeRule& rule, const AppRuntime& app) {
-  const std::string appText = "the application asks for " + std::string(frameworkName(app.framework)) + " " +
-                              app.versionText + " with roll-forward " + rollForwardName(app.rollForward);
-  if (app.rollForward == RollForward::disable) {
-    return appText + ": the host runs it on exactly that version, but the image is met by any later " +
-           std::to_string(rule.major) + ".x as well, and there the host refuses it";
+  if (!reachesLaterMajors(app.rollForward) || rule.reach == RuleReach::laterMajors ||
+      rule.major != app.version.numbers.front()) {
+    return {};
   }
-  const bool anyHigherMajor = app.rollForward == RollForward::major || app.rollForward == RollForward::latestMajor;
-  if (anyHigherMajor && rule.major == app.version.numbers.front()) {
-    return appText + ": the host also runs it on a higher major, but the image installs " +
-           std::to_string(rule.major) + ".x on a machine that has only a higher one";
-  }
-  return {};
+  return "the application asks for " + std::string(frameworkName(app.framework)) + " " + app.versionText +
+         " with roll-forward " + rollForwardName(app.rollForward) +
+         ": the host also runs it on a later major, but the image installs " + std::to_string(rule.major) +
+         ".x on a machine that has only a later one; --runtime " + formatRuntimeRule(ruleForApp(app)) + " does not";
 }
 
 const char* rollForwardName(RollForward policy) {

@@ -38,28 +38,31 @@ std::string runtimeConfigName(std::string_view entry);
 AppRuntime readRuntimeConfig(std::string_view text, const std::string& file);
 
 // The rule an image for app carries: app's framework, the major of its
-// version and that version (its first three numbers) as the lowest.
+// version and that version (its first three numbers) as the lowest; with
+// Disable that version exactly ("desktop:=10.0.0"), with Major and
+// LatestMajor that version or any later major ("desktop:9.0.0+"), as the
+// host binds them.
 RuntimeRule ruleForApp(const AppRuntime& app);
 
 // Empty when every runtime that rule accepts at run time starts app under
-// its roll-forward policy; otherwise why not, in a sentence. Disable and
-// LatestPatch need the rule's major and minor, Minor and LatestMinor its
-// major, Major and LatestMajor that major or a higher one; each needs the
-// rule's lowest version (its major.0.0 when it names none) at or above the
-// app's. A base rule never provides the Desktop framework; a desktop+base
-// rule is accepted for a Desktop app (see baseFallbackRisk).
+// its roll-forward policy; otherwise why not, in a sentence. Disable needs
+// an exact rule of the app's own version; LatestPatch the rule's major and
+// minor, Minor and LatestMinor its major, Major and LatestMajor that major
+// or a higher one; only Major and LatestMajor take a rule that reaches later
+// majors. Each needs the rule's lowest version (its major.0.0 when it names
+// none) at or above the app's. A base rule never provides the Desktop
+// framework; a desktop+base rule is accepted for a Desktop app (see
+// baseFallbackRisk).
 std::string ruleMismatch(const RuntimeRule& rule, const AppRuntime& app);
 
 // True when rule may start app on the base runtime alone although app
 // needs the Desktop framework: a desktop+base rule for a Desktop app.
 bool baseFallbackRisk(const RuntimeRule& rule, const AppRuntime& app);
 
-// Where the host and an image whose rule fits app (no ruleMismatch) still
-// decide differently, in a sentence; empty where they agree. A rule has no
-// form for "exactly this version" (Disable: the image accepts later patches
-// the host refuses) nor for "this major or a higher one" (Major and
-// LatestMajor with the app's own major: the image installs that major where
-// the host would run the app on a higher one).
+// Where an image whose rule fits app (no ruleMismatch) installs a runtime
+// although the host would run app without it, in a sentence; empty
+// otherwise: a rule of the app's own major that does not reach later ones,
+// for an app with Major or LatestMajor.
 std::string hostDisagreement(const RuntimeRule& rule, const AppRuntime& app);
 
 const char* rollForwardName(RollForward policy);

@@ -8,12 +8,6 @@
 namespace tenvik::packer {
 namespace {
 
-std::string lowestText(const RuntimeRule& rule) {
-  std::string text;
-  for (const unsigned long number : rule.lowest->numbers) text += (text.empty() ? "" : ".") + std::to_string(number);
-  return text;
-}
-
 std::optional<std::string> installerVersion(const std::string& bytes) {
   try {
     const auto record = readProgramVersion(bytes);
@@ -48,7 +42,10 @@ void printRuntimeText(const RuntimeListing& listing, std::ostream& out) {
   } else {
     const RuntimeRule& rule = listing.settings->runtime;
     out << "runtime: " << formatRuntimeRule(rule) << " (" << frameworkName(rule.framework) << " " << rule.major;
-    if (rule.lowest) out << ", at least " << lowestText(rule);
+    if (rule.lowest) {
+      out << (rule.reach == RuleReach::exact ? ", exactly " : ", at least ") << formatRuntimeVersion(*rule.lowest);
+    }
+    if (rule.reach == RuleReach::laterMajors) out << ", or any later major";
     if (rule.baseFallback) out << ", else " << frameworkName(RuntimeFramework::base) << " " << rule.major;
     out << ")\n";
   }
@@ -109,10 +106,14 @@ void writeRuntimeJson(const RuntimeListing& listing, JsonWriter& json) {
   json.number(rule.major);
   json.key("lowest");
   if (rule.lowest) {
-    json.string(lowestText(rule));
+    json.string(formatRuntimeVersion(*rule.lowest));
   } else {
     json.null();
   }
+  json.key("exact");
+  json.boolean(rule.reach == RuleReach::exact);
+  json.key("laterMajors");
+  json.boolean(rule.reach == RuleReach::laterMajors);
   json.key("fallback");
   json.boolean(rule.baseFallback);
   json.key("bundled");

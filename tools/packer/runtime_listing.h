@@ -34,9 +34,11 @@ RuntimeListing runtimeListing(const std::map<std::uint32_t, std::string>& dataRe
 // each other setting ("download: vendor", "product word: Tenvik", ...).
 void printRuntimeText(const RuntimeListing& listing, std::ostream& out);
 
-// The value of "runtime": {"rule", "framework", "major", "lowest",
-// "fallback", "bundled": [{"framework", "arch", "version", "size"}]}, or
-// null when the settings cannot be read.
+// The value of "runtime": {"rule", "framework", "major", "lowest" (the
+// exact version for an exact rule), "exact" (true: only "lowest" meets it),
+// "laterMajors" (true: any later major meets it too), "fallback", "bundled":
+// [{"framework", "arch", "version", "size"}]}, or null when the settings
+// cannot be read.
 void writeRuntimeJson(const RuntimeListing& listing, JsonWriter& json);
 
 // The settings after "runtime", each null when the settings resource cannot

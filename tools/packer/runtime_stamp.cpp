@@ -61,8 +61,9 @@ RuntimeRule ruleNamed(const std::string& text) {
   const auto rule = parseRuntimeRule(text);
   if (!rule) {
     throw PackError("--runtime " + text +
-                        " is not a runtime rule: use from-app, desktop:MAJOR, base:MAJOR, desktop+base:MAJOR, or a "
-                        "lowest version such as desktop:10.0.2",
+                        " is not a runtime rule: use from-app, desktop:MAJOR, base:MAJOR, desktop+base:MAJOR, a "
+                        "lowest version such as desktop:10.0.2, an exact one such as desktop:=10.0.2, or either "
+                        "with any later major too, such as desktop:9+",
                     exitUsage);
   }
   return *rule;
@@ -114,7 +115,9 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
   RuntimeRule rule = named ? *named : kept;
   if (derive) {
     rule = ruleForApp(needs);
-    if (!parseRuntimeRule(formatRuntimeRule(rule))) {
+    // A major beyond the rule's range, or a version with Disable that a rule
+    // cannot name exactly (a preview, a fourth number).
+    if (!parseRuntimeRule(formatRuntimeRule(rule)) || !ruleMismatch(rule, needs).empty()) {
       throw PackError("\"" + config.name + "\" names version " + needs.versionText +
                           ", for which no runtime rule can be made",
                       exitBadRuntimeConfig);
@@ -285,9 +288,24 @@ RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub
           << ", which the runtime rule " << stamp.rule << " never installs\n";
     }
     const auto version = parseRuntimeVersion(identity.version);
-    if (version && version->numbers.front() != settings.runtime.major) {
+    if (version && !meetsRule(settings.runtime, *version)) {
       err << "tenvik-pack: warning: \"" << file << "\" installs version " << identity.version
           << ", which the runtime rule " << stamp.rule << " does not accept\n";
+    }
+  }
+  // The vendor's addresses bring the newest patch of the major, which meets
+  // an exact rule only while it is that version.
+  if (settings.runtime.reach == RuleReach::exact && settings.install.download.vendor) {
+    bool bundled = false;
+    for (const bool x64 : {true, false}) {
+      const std::uint32_t id = bundledInstallerId(settings.runtime.framework, x64);
+      bundled = bundled || stamp.resources.count(id) > 0 || data.count(id) > 0;
+    }
+    if (!bundled) {
+      err << "tenvik-pack: warning: the runtime rule " << stamp.rule << " is met by "
+          << formatRuntimeVersion(*settings.runtime.lowest) << " alone, and the vendor's addresses bring the newest "
+          << settings.runtime.major << ".0 patch: bundle that version's installer (--runtime-installer) or serve it "
+          << "from a base of your own (--download)\n";
     }
   }
   return stamp;
