@@ -27,10 +27,118 @@ def spread(values):
     return (max(values) - min(values)) / m * 100 if values and m else float("nan")
 
 
+TICKS_PER_MS = 10_000  # Wine's performance counter: 100 ns ticks of CLOCK_MONOTONIC_RAW
+
+
+def read_phase_events(path):
+    events = []
+    with open(path) as f:
+        for line in f:
+            parts = line.rstrip("\n").split("\t")
+            if len(parts) == 3 and parts[0].isdigit():
+                events.append((int(parts[0]), parts[1], parts[2]))
+    return sorted(events)
+
+
+def run_phases(run, events):
+    """The phases of one run, in ms after its start: the events between the
+    runner's start and the program's end (plus a little, since the watcher reads
+    an event after it happened)."""
+    start = int(run["start_qpc"])
+    end = start + int(float(run["wall_ms"]) * TICKS_PER_MS) + 20 * TICKS_PER_MS
+    mine = [(t, kind) for t, kind, _ in events if start <= t <= end]
+
+    def ms(t):
+        return (t - start) / TICKS_PER_MS
+
+    created = [t for t, kind in mine if kind == "created"]
+    removed = [t for t, kind in mine if kind == "removed"]
+    stamp = float(run["stamp_ms"])
+    # Written until the host starts (Setup.exe) or the tree is removed (floors).
+    until = start + stamp * TICKS_PER_MS if run["program"] == "setup" and stamp >= 0 else (
+        removed[-1] if removed else end)
+    written = [t for t, kind in mine if kind == "written" and t <= until]
+    stamps = [t for t, kind in mine if kind == "stamp"]
+    return {
+        "created": ms(created[0]) if created else None,
+        "written": ms(written[-1]) if written else None,
+        "host": stamp if run["program"] == "setup" and stamp >= 0 else None,
+        "removed": ms(removed[-1]) if removed else None,
+        "exit": float(run["wall_ms"]),
+        # How late the watcher saw the stamp file the stand-in host wrote:
+        # the check that the watcher's clock and lag are what they should be.
+        "lag": (ms(stamps[-1]) - stamp) if stamps and stamp >= 0 else None,
+        "files": len([1 for _, kind in mine if kind == "written"]),
+    }
+
+
+def phase_section(out, timed, events, names):
+    phases = {}
+    for run in timed:
+        phases[(run["package"], run["program"], int(run["round"]))] = run_phases(run, events)
+    columns = (("created", "work directory created"), ("written", "last entry written"),
+               ("host", "host started"), ("removed", "removal done"), ("exit", "program ended"))
+
+    def values(package, program, key):
+        return [p[key] for (pk, pr, _), p in phases.items() if pk == package and pr == program and p[key] is not None]
+
+    def cell(v):
+        return f"{median(v):.1f}" if v else "-"
+
+    out("## Phases (ms after the start, medians of the timed runs)")
+    out("")
+    out("Seen from the Linux side while the timed runs went on (`bench/phase_watch.py`, inotify on the prefix's "
+        "ProgramData): the work directory `Setup.tmp` appearing, the last file below it closed after writing "
+        "(before the host's start for Setup.exe, before the removal for the floors), the work directory leaving "
+        "its folder. The host start is the stand-in `dotnet.exe`'s own stamp. Nothing in the measured programs "
+        "is changed for this: the events are the kernel's.")
+    out("")
+    out("| package | program | " + " | ".join(title for _, title in columns) + " |")
+    out("|---|---|" + "---:|" * len(columns))
+    for package in ("release", "small"):
+        for program in ("setup", "fair", "fair_dlls", "write"):
+            out(f"| {package} | {names[program]} | " +
+                " | ".join(cell(values(package, program, key)) for key, _ in columns) + " |")
+    out("")
+    out("Setup.exe minus the fair floor, phase by phase (median of the per-round differences, ms; the two run "
+        "back to back in every round). The last column is the time from the last entry written until the end: "
+        "Setup.exe's host start, host run and removal against the floor's removal.")
+    out("")
+    out("| package | work directory created | last entry written | removal done | program ended "
+        "| last entry to end (Setup.exe) | last entry to end (fair floor) |")
+    out("|---|---:|---:|---:|---:|---:|---:|")
+    for package in ("release", "small"):
+        rounds = sorted(r for (pk, pr, r) in phases if pk == package and pr == "setup")
+        diffs = {key: [] for key in ("created", "written", "removed", "exit")}
+        tails = {"setup": [], "fair": []}
+        for r in rounds:
+            a, b = phases.get((package, "setup", r)), phases.get((package, "fair", r))
+            if not b:
+                continue
+            for key in diffs:
+                if a[key] is not None and b[key] is not None:
+                    diffs[key].append(a[key] - b[key])
+            for program, p in (("setup", a), ("fair", b)):
+                if p["written"] is not None:
+                    tails[program].append(p["exit"] - p["written"])
+        out(f"| {package} | " + " | ".join(cell(diffs[k]) for k in ("created", "written", "removed", "exit")) +
+            f" | {cell(tails['setup'])} | {cell(tails['fair'])} |")
+    out("")
+    lags = [p["lag"] for p in phases.values() if p["lag"] is not None]
+    files = {pk: median([p["files"] for (k, pr, _), p in phases.items() if k == pk and pr == "setup"])
+             for pk in ("release", "small")}
+    if lags:
+        out(f"The watcher's check: it saw the stand-in host's stamp file {median(lags):.2f} ms (median; at most "
+            f"{max(lags):.2f}) after the time written in it, on the same clock; it saw a median of "
+            f"{files['release']:.0f} and {files['small']:.0f} file closes per Setup.exe run (release, small). "
+            "Its figures are bounds from above by about that lag.")
+        out("")
+
+
 def main():
     parser = argparse.ArgumentParser()
     for name in ("raw", "native", "sizes", "label", "load-before", "load-after", "uptime-before", "uptime-after",
-                 "elapsed", "rounds", "commit", "report", "chart", "steps", "work"):
+                 "elapsed", "rounds", "commit", "report", "chart", "steps", "work", "phases", "i386"):
         parser.add_argument("--" + name, required=True)
     a = parser.parse_args()
 
@@ -55,6 +163,7 @@ def main():
         f"({a.label}), {a.rounds} timed rounds after one warm-up round, {a.elapsed} s in all.")
     out(f"- Machine load (1/5/15-minute load average): before {a.load_before}, after {a.load_after}; "
         f"{os.cpu_count()} cores. `uptime` before: `{a.uptime_before.strip()}`; after: `{a.uptime_after.strip()}`.")
+    out(f"- 32-bit Windows programs ran {a.i386}.")
     out(f"- Release-shaped folder: {sizes['release_files']} files, {sizes['release_folder']:,} bytes, the largest "
         f"{sizes['release_largest']:,}; archive {sizes['release_archive']:,} bytes, package "
         f"{sizes['release_package']:,} bytes ({sizes['release_package'] / sizes['release_archive']:.1%}). "
@@ -115,6 +224,8 @@ def main():
         figures[package] = (fr, wr, ir, hr, dr, dh)
         out(f"| {package} | {fr:.2f} | {dr:.2f} | {wr:.2f} | {ir:.2f} | {hr:.2f} | {dh:.2f} |")
     out("")
+
+    phase_section(out, timed, read_phase_events(a.phases), names)
 
     # --- memory ---
     mem = [r for r in raw if r["kind"] == "memory"]

@@ -25,7 +25,11 @@
 #            Setup.exe needs (user32, shell32, ole32, advapi32)
 #   write    floor_write.exe: inflates the package file, writes, deletes
 #   inflate  floor_inflate.exe: inflates the package file in 1 MiB reads
-# then separate memory runs (the peak working set, polled while the process
+# while a watcher on the Linux side (bench/phase_watch.py, inotify) notes
+# the phases of each timed run: work directory created, last entry written,
+# removal done (the host start is the stand-in's stamp); it also says
+# whether the 32-bit programs ran natively or under qemu. Then separate
+# memory runs (the peak working set, polled while the process
 # lives), and natively the portable extraction code against gzip -dc and
 # tar -xzf of the same content. Writes docs/benchmark.md, its chart
 # docs/benchmark-ratios.png (gnuplot) and appends one line per run to
@@ -38,7 +42,7 @@ memory_rounds=3
 native_rounds=5
 label=""
 setup_stub=""
-usage() { sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,40p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
@@ -105,10 +109,24 @@ open(sys.argv[2], "wb").write(bitmap[14 + 44:14 + 44 + length])
 EOF
 done
 
+# --- how 32-bit programs run here ------------------------------------------
+# Wine's 32-bit half is made of i386 Linux programs. Where the kernel runs
+# them (the i386 loader starts), the figures are the machine's own; where it
+# does not, qemu's user emulation runs them and every Windows-side figure is
+# the emulator's, good for ratios within one run at most.
+if /lib/ld-linux.so.2 --version >/dev/null 2>&1 && ! grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
+  i386_mode="natively (the kernel runs i386 programs: /lib/ld-linux.so.2 starts)"
+else
+  i386_mode="under qemu-i386 user emulation (the kernel does not run i386 programs itself)"
+fi
+say "32-bit Windows programs run $i386_mode"
+
 # --- the prefix ------------------------------------------------------------
 export WINEPREFIX="$source_dir/$win_build/wineprefix" WINEDEBUG=-all
 unset DISPLAY
-prefix_down() { sh tests/harness/wine-prefix.sh down "$WINEPREFIX" || true; }
+watcher_pid=""
+stop_watcher() { [ -z "$watcher_pid" ] || kill "$watcher_pid" 2>/dev/null || true; watcher_pid=""; }
+prefix_down() { stop_watcher; sh tests/harness/wine-prefix.sh down "$WINEPREFIX" || true; }
 trap prefix_down EXIT
 say "making the Wine prefix"
 sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
@@ -167,6 +185,16 @@ run_one check 0 setup release
 awk -F'\t' 'NR == 2 && ($9 != 0 || $6 < 0) { exit 1 }' "$raw" ||
   { say "Setup.exe did not start the stand-in host: $(tail -n 1 "$raw")"; exit 1; }
 
+# The phases of every timed run, seen from the Linux side: the work
+# directory's creation, each file closed after writing, the directory's
+# removal (bench/phase_watch.py). The programs themselves are the ones
+# released; the watcher reads the kernel's file events.
+phases=$results/phases.tsv
+: >"$phases"
+python3 bench/phase_watch.py "$phases" "$bench_dir" "$WINEPREFIX/drive_c/ProgramData" Tenvik TenvikFloor &
+watcher_pid=$!
+until grep -qs ready "$phases"; do sleep 0.1; done
+
 say "timed runs: warm-up + $rounds rounds"
 for round in $(seq 0 "$rounds"); do
   # Setup.exe and the fair floor run next to each other, so their ratio
@@ -182,6 +210,8 @@ for round in $(seq 0 "$rounds"); do
     done
   done
 done
+
+stop_watcher
 
 say "memory runs: $memory_rounds rounds"
 for round in $(seq 1 "$memory_rounds"); do
@@ -260,7 +290,7 @@ uptime_after=$(uptime)
 elapsed=$(($(date +%s) - started))
 python3 bench/report.py --raw "$raw" --native "$native" --sizes "$sizes" --label "$label" \
   --load-before "$load_before" --load-after "$load_after" --uptime-before "$uptime_before" \
-  --uptime-after "$uptime_after" --elapsed "$elapsed" --rounds "$rounds" \
+  --uptime-after "$uptime_after" --elapsed "$elapsed" --rounds "$rounds" --phases "$phases" --i386 "$i386_mode" \
   --commit "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD -- . ':!docs' 2>/dev/null || echo '+changes')" \
   --report docs/benchmark.md --chart docs/benchmark-ratios.png --steps docs/benchmark-steps.tsv \
   --work "$results"
