@@ -114,12 +114,6 @@ void removeOpened(UniqueFileHandle entry, DWORD listedAttributes, TreeRemoval& r
 
 bool isNothingThere(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// Nothing left at path; a directory whose delete waits for another holder's
-// handle to close still answers, and so does anything made there since.
-bool pathIsGone(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && isNothingThere(GetLastError());
-}
-
 // The entry at path itself, a link not followed, with what its parent's
 // listing says of it beside what its handle says. Nothing at path is a
 // failure on the first pass and the goal on a later one.
@@ -193,6 +187,10 @@ bool removeWithRetries(Pass pass) {
 constexpr DWORD kWriteChunk = 8 * 1024 * 1024;
 
 }  // namespace
+
+bool pathIsGone(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && isNothingThere(GetLastError());
+}
 
 bool writeThrough(HANDLE file, std::string_view content) {
   size_t offset = 0;

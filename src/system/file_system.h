@@ -42,6 +42,11 @@ bool createDirectories(const std::wstring& path);
 // remove) gives up at once. True only when path is gone.
 bool removeDirectory(const std::wstring& path);
 
+// True when nothing is at path any more. A directory whose delete waits for
+// another holder's handle to close still answers, and so does anything made
+// there since.
+bool pathIsGone(const std::wstring& path);
+
 // Removes what directory is open on, as removeDirectory does, with no path
 // at all: for a directory the caller holds open, so that nothing can take
 // its place between a check and the removal. The handle must have been

@@ -324,12 +324,6 @@ UniqueFileHandle openForRemoval(HANDLE held) {
   }
 }
 
-bool isGone(const std::wstring& path) {
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 }  // namespace
 
 ProductFolder prepareProductFolder(const std::wstring& path) {
@@ -366,7 +360,7 @@ bool removeHeldFolder(UniqueFileHandle& folder, const std::wstring& path) {
     if (!remover) return false;
     removeDirectoryByHandle(remover.get());
   }  // the classic delete takes the folder away as its last handle closes
-  return isGone(path);
+  return pathIsGone(path);
 }
 
 }  // namespace tenvik

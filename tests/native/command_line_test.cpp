@@ -20,5 +20,12 @@ TEST(CommandLine, SilentSwitchCountsAnywhereCaseSensitively) {
   }
 }
 
+TEST(CommandLine, TheHostsCommandLineQuotesItsPathAndKeepsTheParameters) {
+  const std::wstring host = L"C:\\Program Files\\dotnet\\dotnet.exe";
+  EXPECT_EQ(hostCommandLine(host, L"C:\\P\\App.dll "), L"\"" + host + L"\" C:\\P\\App.dll ");
+  EXPECT_EQ(hostCommandLine(L"C:\\d\\dotnet.exe", L"\"C:\\My App\\A.dll\" --x \"y\""),
+            L"\"C:\\d\\dotnet.exe\" \"C:\\My App\\A.dll\" --x \"y\"");
+}
+
 }  // namespace
 }  // namespace tenvik

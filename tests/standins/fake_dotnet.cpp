@@ -12,6 +12,7 @@
 // Report lines:
 //   parameters=<command line after the program name, as received>
 //   directory=<current directory>
+//   show=<STARTUPINFO wShowWindow when STARTF_USESHOWWINDOW is set, else "default">
 //   env.<NAME>=<value>   (each variable of environmentReport that is set)
 //   file=<path relative to the current directory>|<size>|<crc32 hex>   (each file, sorted)
 
@@ -88,6 +89,10 @@ int main() {
 
   std::string report = "parameters=" + utf8(parametersOf(GetCommandLineW())) + "\n";
   report += "directory=" + utf8(cwd) + "\n";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  report += "show=" + ((startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_string(startup.wShowWindow) : "default") + "\n";
   for (const auto& [name, value] : standin::environmentReport()) report += name + "=" + utf8(value) + "\n";
   for (const auto& line : files) report += line + "\n";
 

@@ -43,6 +43,7 @@ TEST_F(Launcher, UnpacksEveryEntryByteForByteAndRunsTheFirst) {
   const std::string work = narrow(workDirectory());
   EXPECT_EQ(report.parameters, work + "\\App.dll --mode install");
   EXPECT_EQ(report.directory, work);
+  EXPECT_EQ(report.show, "0");  // SW_HIDE
   std::map<std::string, std::string> expected = {
       {"App.dll", fileSignature(entries[0].second)},
       {"App.runtimeconfig.json", fileSignature(entries[1].second)},

@@ -104,33 +104,44 @@ TEST_F(ProtectedFolder, AFileWhereTheFolderBelongsIsMovedAside) {
 }
 
 // Wine enforces share modes on files only, so a file stands in for a folder
-// its owner holds without sharing deletion.
-TEST_F(ProtectedFolder, WhatCannotBeMovedIsNeitherUsedNorChanged) {
+// its owner holds without sharing deletion. The run gets a protected folder
+// of its own beside it, removed through its hold.
+TEST_F(ProtectedFolder, WhatCannotBeMovedIsLeftAsItIsAndTheRunGetsAFolderOfItsOwn) {
   ASSERT_TRUE(writeFile(product(), "held by its owner"));
   UniqueFileHandle owner(CreateFileW(product().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(owner);
-  EXPECT_FALSE(prepareProductFolder(product()).handle);
+  ProductFolder folder = prepareProductFolder(product());
   owner.reset();
+  ASSERT_TRUE(folder.handle);
+  EXPECT_TRUE(folder.runOwn);
+  EXPECT_EQ(movedAsideCopies(product()), std::vector<std::wstring>{folder.path});
+  EXPECT_TRUE(grantsOthersNothing(folder.path)) << daclText(folder.path);
+  EXPECT_TRUE(isStillAt(folder.handle.get(), folder.path));
   EXPECT_EQ(readFileBytes(product()), "held by its owner");
+  ASSERT_TRUE(writeFile(folder.path + L"\\Setup.tmp\\App.dll", "the run's"));
+  EXPECT_TRUE(removeHeldFolder(folder.handle, folder.path));
   EXPECT_TRUE(movedAsideCopies(product()).empty());
 }
 
 // Windows opens the link itself, judges it a reparse point and moves the
 // link aside. Wine follows a Unix link whatever it is asked: the handle
 // stands for the target, its final path is not the product folder's, and
-// the call gives up rather than move or use what the link points to.
+// the run gets a folder of its own rather than move or use what the link
+// points to.
 TEST_F(ProtectedFolder, ALinkedFolderIsNeverFollowed) {
   const std::wstring outside = outsideFolder();
   plantLink(outside, product());
   const ProductFolder folder = prepareProductFolder(product());
   EXPECT_TRUE(outsideIsUntouched());
   EXPECT_TRUE(directoryExists(outside));
-  if (folder.handle) {
+  ASSERT_TRUE(folder.handle);
+  if (folder.runOwn) {
+    EXPECT_NE(folder.path, product());
+    EXPECT_TRUE(grantsOthersNothing(folder.path)) << daclText(folder.path);
+  } else {
     expectNewProductFolder(folder);
     EXPECT_EQ(movedAsideCopies(product()).size(), 1u);
-  } else {
-    EXPECT_TRUE(movedAsideCopies(product()).empty());
   }
 }
 

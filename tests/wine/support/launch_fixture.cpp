@@ -54,6 +54,8 @@ HostReport readHostReport(const std::wstring& path) {
       report.parameters = line.substr(11);
     } else if (line.rfind("directory=", 0) == 0) {
       report.directory = line.substr(10);
+    } else if (line.rfind("show=", 0) == 0) {
+      report.show = line.substr(5);
     } else if (line.rfind("env.", 0) == 0 && line.find('=') != std::string::npos) {
       report.environment[line.substr(4, line.find('=') - 4)] = line.substr(line.find('=') + 1);
     } else if (line.rfind("file=", 0) == 0) {

@@ -18,6 +18,7 @@ struct HostReport {
   bool present = false;      // false: the host never ran
   std::string parameters;    // UTF-8, as the host received them after its name
   std::string directory;
+  std::string show;  // the show state it was started with, or "default"
   std::map<std::string, std::string> files;  // relative name -> "size|crc32"
   std::map<std::string, std::string> environment;  // the variables it reports (environmentReport), UTF-8
 };
