@@ -96,7 +96,9 @@ def phase_section(out, timed, events, names):
     out("| package | program | " + " | ".join(title for _, title in columns) + " |")
     out("|---|---|" + "---:|" * len(columns))
     for package in ("release", "small"):
-        for program in ("setup", "fair", "fair_dlls", "write"):
+        for program in ("setup", "before", "fair", "fair_dlls", "write"):
+            if not values(package, program, "exit"):
+                continue
             out(f"| {package} | {names[program]} | " +
                 " | ".join(cell(values(package, program, key)) for key, _ in columns) + " |")
     out("")
@@ -180,10 +182,11 @@ def main():
     out("")
     out("| package | program | median ms | min | max | spread | host start / files written, median ms |")
     out("|---|---|---:|---:|---:|---:|---:|")
-    names = {"setup": "Setup.exe", "fair": "fair floor", "fair_dlls": "fair floor + Setup's system DLLs",
+    has_before = any(r["program"] == "before" for r in timed)
+    names = {"setup": "Setup.exe", "before": "Setup.exe before", "fair": "fair floor", "fair_dlls": "fair floor + Setup's system DLLs",
              "write": "inflate + write + delete", "inflate": "inflate only (1 MiB reads)"}
     for package in ("release", "small"):
-        for program in ("setup", "fair", "fair_dlls", "write", "inflate"):
+        for program in ("setup",) + (("before",) if has_before else ()) + ("fair", "fair_dlls", "write", "inflate"):
             w = list(runs(package, program).values())
             s = [v for v in runs(package, program, "stamp_ms").values() if v >= 0]
             stamp = f"{median(s):.1f}" if s else ""
@@ -214,7 +217,15 @@ def main():
         "| host start / fair floor's files written | host start / fair floor + DLLs' files written |")
     out("|---|---:|---:|---:|---:|---:|---:|")
     figures = {}
+    before_figures = {}
     for package in ("release", "small"):
+        if has_before:
+            before_figures[package] = (
+                median(ratios(package, "before", "fair")), median(ratios(package, "before", "fair_dlls")),
+                median(ratios(package, "before", "write")), median(ratios(package, "before", "inflate")),
+                median(ratios(package, "before", "fair", "stamp_ms", "stamp_ms")),
+                median(ratios(package, "before", "fair_dlls", "stamp_ms", "stamp_ms")),
+                median(ratios(package, "setup", "before")))
         fr = median(ratios(package, "setup", "fair"))
         wr = median(ratios(package, "setup", "write"))
         ir = median(ratios(package, "setup", "inflate"))
@@ -224,6 +235,19 @@ def main():
         figures[package] = (fr, wr, ir, hr, dr, dh)
         out(f"| {package} | {fr:.2f} | {dr:.2f} | {wr:.2f} | {ir:.2f} | {hr:.2f} | {dh:.2f} |")
     out("")
+    if has_before:
+        out("The earlier Setup.exe (`--before`), measured in the same rounds, beside it (before, then now):")
+        out("")
+        out("| package | / fair floor | / fair floor + DLLs | / inflate+write+delete | / inflate only "
+            "| host start / fair floor's files written | host start / fair floor + DLLs' files written "
+            "| now / before, whole run |")
+        out("|---|---:|---:|---:|---:|---:|---:|---:|")
+        for package in ("release", "small"):
+            b, n = before_figures[package], figures[package]
+            now = (n[0], n[4], n[1], n[2], n[3], n[5])
+            out(f"| {package} | " + " | ".join(f"{b[i]:.2f} → {v:.2f}" for i, v in zip((0, 1, 2, 3, 4, 5), now)) +
+                f" | {b[6]:.2f} |")
+        out("")
 
     phase_section(out, timed, read_phase_events(a.phases), names)
 
@@ -255,6 +279,9 @@ def main():
     out(f"| Setup.exe, release package | {setup_kb / 1024:.1f} |")
     out(f"| fair floor, release package | {peak('release', 'fair') / 1024:.1f} |")
     out(f"| Setup.exe, small package | {peak('small', 'setup') / 1024:.1f} |")
+    if any(r["program"] == "before" for r in mem):
+        out(f"| Setup.exe before, release package | {peak('release', 'before') / 1024:.1f} |")
+        out(f"| Setup.exe before, small package | {peak('small', 'before') / 1024:.1f} |")
     out(f"| Setup.exe without payload (the same program, nothing to unpack) | {stub_kb / 1024:.1f} |")
     out(f"| the least program (the fair floor without payload, ends at once) | {empty_kb / 1024:.1f} |")
     out(f"| fair floor + Setup's system DLLs, release package | {peak('release', 'fair_dlls') / 1024:.1f} |")
@@ -313,12 +340,24 @@ def main():
          f"{setup_kb / 1024:.1f} MiB vs {(design_kb + 4096) / 1024:.1f} MiB"),
         ("Stub, stripped, static / 1 MiB", stub / MIB, 1.0, f"{stub:,} bytes"),
     ]
+    if before_figures:
+        b_rel, b_small = before_figures["release"], before_figures["small"]
+        b_peak = peak("release", "before")
+        before_text = [f"{b_rel[0]:.2f}", f"{b_rel[4]:.2f}", f"{b_small[0]:.2f}",
+                       f"{b_peak / 1024:.1f} MiB ({b_peak / (design_kb + 4096):.2f})",
+                       f"{sizes['before_stub']:,} bytes ({sizes['before_stub'] / MIB:.2f})"]
     out("## Goals")
     out("")
-    out("| goal | limit | measured | met |")
-    out("|---|---:|---:|---|")
-    for name, value, limit, text in goals:
-        out(f"| {name} | {limit:.2f} | {text} ({value:.2f}) | {'yes' if value <= limit else 'no'} |")
+    if before_figures:
+        out("| goal | limit | before | measured | met |")
+        out("|---|---:|---:|---:|---|")
+        for (name, value, limit, text), earlier in zip(goals, before_text):
+            out(f"| {name} | {limit:.2f} | {earlier} | {text} ({value:.2f}) | {'yes' if value <= limit else 'no'} |")
+    else:
+        out("| goal | limit | measured | met |")
+        out("|---|---:|---:|---|")
+        for name, value, limit, text in goals:
+            out(f"| {name} | {limit:.2f} | {text} ({value:.2f}) | {'yes' if value <= limit else 'no'} |")
     out("")
     out("![Ratios against their limits](benchmark-ratios.png)")
     out("")

@@ -9,6 +9,10 @@
 #                         payload) instead of the one built here, e.g. one
 #                         built from an earlier commit; the stub size is
 #                         still this build's
+#     --before FILE       also measure this earlier Setup.exe (stamped alike)
+#                         in every round, next to the current one, so that
+#                         before and after meet the same load; the report
+#                         puts its figures beside the current ones
 #     --label TEXT        what this run measures, for the steps table
 #                         (default: the last commit's short hash)
 #
@@ -42,6 +46,7 @@ memory_rounds=3
 native_rounds=5
 label=""
 setup_stub=""
+before_stub=""
 usage() { sed -n '2,40p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -50,6 +55,7 @@ while [ $# -gt 0 ]; do
     --native-rounds) native_rounds=$2; shift 2 ;;
     --label) label=$2; shift 2 ;;
     --setup) setup_stub=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+    --before) before_stub=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "bench.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -82,6 +88,7 @@ ninja -C "$native_build" -j2 portable_extract zlib_inflate >/dev/null
 packer=$win_build/host-tools/tenvik-pack
 [ -n "$setup_stub" ] || setup_stub=$win_build/Setup.exe
 [ -f "$setup_stub" ] || { say "no Setup.exe at $setup_stub"; exit 2; }
+[ -z "$before_stub" ] || [ -f "$before_stub" ] || { say "no Setup.exe at $before_stub"; exit 2; }
 
 # --- packages --------------------------------------------------------------
 for shape in release small; do
@@ -96,6 +103,8 @@ for shape in release small; do
     tar -C "$data/$shape" -cf - . | gzip -9 >"$data/$shape.tar.gz"
   fi
   "$packer" pack --payload "$data/$shape.bmp" --stub "$setup_stub" --output "$data/Setup-$shape.exe" >/dev/null
+  [ -z "$before_stub" ] ||
+    "$packer" pack --payload "$data/$shape.bmp" --stub "$before_stub" --output "$data/Before-$shape.exe" >/dev/null
   for floor in floor_fair floor_fair_dlls; do
     "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/bench/$floor.exe" \
       --output "$data/$floor-$shape.exe" >/dev/null
@@ -139,6 +148,7 @@ cp "$win_build/bench/bench_host.exe" "$bench_dir/dotnet/dotnet.exe"
 cp "$win_build/bench/floor_fair.exe" "$bench_dir/floor_empty.exe"
 cp "$win_build/bench/floor_fair_dlls.exe" "$bench_dir/floor_empty_dlls.exe"
 for shape in release small; do
+  [ -z "$before_stub" ] || cp "$data/Before-$shape.exe" "$bench_dir/"
   cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/floor_fair_dlls-$shape.exe" \
     "$data/$shape.package" "$bench_dir/"
 done
@@ -160,6 +170,7 @@ floor_dir='C:\ProgramData\TenvikFloor\Setup.tmp'
 command_of() {  # program package -> the Windows command line to run
   case "$1" in
     setup) echo "C:\\bench\\Setup-$2.exe" ;;
+    before) echo "C:\\bench\\Before-$2.exe" ;;
     fair) echo "C:\\bench\\floor_fair-$2.exe $floor_dir" ;;
     fair_dlls) echo "C:\\bench\\floor_fair_dlls-$2.exe $floor_dir" ;;
     write) echo "C:\\bench\\floor_write.exe C:\\bench\\$2.package $floor_dir" ;;
@@ -203,6 +214,11 @@ for round in $(seq 0 "$rounds"); do
   # other package's runs is often slower, whichever program it is.
   if [ $((round % 2)) -eq 0 ]; then order="inflate setup fair fair_dlls write"
   else order="inflate fair setup fair_dlls write"; fi
+  # The earlier Setup.exe right after the pair, or right before it.
+  if [ -n "$before_stub" ]; then
+    if [ $((round % 4)) -lt 2 ]; then order="inflate before ${order#inflate }"
+    else order="${order% fair_dlls write} before fair_dlls write"; fi
+  fi
   for package in release small; do
     for program in $order; do
       sync  # every run starts without the previous one's writes pending
@@ -217,6 +233,7 @@ say "memory runs: $memory_rounds rounds"
 for round in $(seq 1 "$memory_rounds"); do
   for package in release small; do
     run_one memory "$round" setup "$package" --memory
+    [ -z "$before_stub" ] || run_one memory "$round" before "$package" --memory
     run_one memory "$round" fair "$package" --memory
   done
   run_one memory "$round" stub none --memory
@@ -277,6 +294,7 @@ sizes=$results/sizes.tsv
     printf '%s_resource\t%s\n' "$shape" "$(($(stat -c %s "$data/$shape.bmp") - 14))"
     printf '%s_setup\t%s\n' "$shape" "$(stat -c %s "$data/Setup-$shape.exe")"
   done
+  [ -z "$before_stub" ] || printf 'before_stub\t%s\n' "$(stat -c %s "$before_stub")"
   printf 'linux_vmhwm_kb\t%s\n' "$(cat "$results/linux_vmhwm.txt")"
   for exe in Setup-release floor_fair-release; do
     printf '%s_rsrc_lazy\t%s\n' "$exe" "$(python3 bench/pe_sections.py --resource-lazy "$data/$exe.exe")"
