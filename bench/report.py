@@ -55,14 +55,14 @@ def run_phases(run, events):
     removed = [t for t, kind in mine if kind == "removed"]
     stamp = float(run["stamp_ms"])
     # Written until the host starts (Setup.exe) or the tree is removed (floors).
-    until = start + stamp * TICKS_PER_MS if run["program"] == "setup" and stamp >= 0 else (
-        removed[-1] if removed else end)
+    setup = run["program"] in ("setup", "before")
+    until = start + stamp * TICKS_PER_MS if setup and stamp >= 0 else (removed[-1] if removed else end)
     written = [t for t, kind in mine if kind == "written" and t <= until]
     stamps = [t for t, kind in mine if kind == "stamp"]
     return {
         "created": ms(created[0]) if created else None,
         "written": ms(written[-1]) if written else None,
-        "host": stamp if run["program"] == "setup" and stamp >= 0 else None,
+        "host": stamp if setup and stamp >= 0 else None,
         "removed": ms(removed[-1]) if removed else None,
         "exit": float(run["wall_ms"]),
         # How late the watcher saw the stamp file the stand-in host wrote:

@@ -12,10 +12,11 @@
 # with a start of zero, which the unwinder skips, as it does for the
 # discarded copies of inline functions every link drops.
 #
-# Only for the 32-bit DWARF-unwinding build, and not for Debug builds.
+# Only for the 32-bit mingw-w64 build (DWARF unwinding, GNU ld), not for
+# Debug builds.
 
 function(tenvik_drop_unreferenced_code target)
-  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4 OR CMAKE_BUILD_TYPE STREQUAL "Debug")
+  if(NOT MINGW OR NOT CMAKE_SIZEOF_VOID_P EQUAL 4 OR CMAKE_BUILD_TYPE STREQUAL "Debug")
     return()
   endif()
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}-reach)
