@@ -25,6 +25,8 @@
 #            its start and exits at once
 #   fair     floor_fair.exe: writes the payload out of its own resource, then
 #            inflates it, writes the files with large writes, deletes them
+#   fair_host  the fair floor that also starts the stand-in host as
+#            Setup.exe does and waits for it before it deletes the files
 #   fair_dlls  the fair floor that also loads and uses the system DLLs
 #            Setup.exe needs (user32, shell32, ole32, advapi32)
 #   write    floor_write.exe: inflates the package file, writes, deletes
@@ -105,7 +107,7 @@ for shape in release small; do
   "$packer" pack --payload "$data/$shape.bmp" --stub "$setup_stub" --output "$data/Setup-$shape.exe" >/dev/null
   [ -z "$before_stub" ] ||
     "$packer" pack --payload "$data/$shape.bmp" --stub "$before_stub" --output "$data/Before-$shape.exe" >/dev/null
-  for floor in floor_fair floor_fair_dlls; do
+  for floor in floor_fair floor_fair_dlls floor_fair_host; do
     "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/bench/$floor.exe" \
       --output "$data/$floor-$shape.exe" >/dev/null
   done
@@ -149,7 +151,7 @@ cp "$win_build/bench/floor_fair.exe" "$bench_dir/floor_empty.exe"
 cp "$win_build/bench/floor_fair_dlls.exe" "$bench_dir/floor_empty_dlls.exe"
 for shape in release small; do
   [ -z "$before_stub" ] || cp "$data/Before-$shape.exe" "$bench_dir/"
-  cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/floor_fair_dlls-$shape.exe" \
+  cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/floor_fair_dlls-$shape.exe" "$data/floor_fair_host-$shape.exe" \
     "$data/$shape.package" "$bench_dir/"
 done
 # The runtime as its installer registers it: the 32-bit reg tool's
@@ -173,6 +175,7 @@ command_of() {  # program package -> the Windows command line to run
     before) echo "C:\\bench\\Before-$2.exe" ;;
     fair) echo "C:\\bench\\floor_fair-$2.exe $floor_dir" ;;
     fair_dlls) echo "C:\\bench\\floor_fair_dlls-$2.exe $floor_dir" ;;
+    fair_host) echo "C:\\bench\\floor_fair_host-$2.exe $floor_dir C:\\bench\\dotnet\\dotnet.exe" ;;
     write) echo "C:\\bench\\floor_write.exe C:\\bench\\$2.package $floor_dir" ;;
     inflate) echo "C:\\bench\\floor_inflate.exe C:\\bench\\$2.package" ;;
     stub) echo "C:\\bench\\SetupStub.exe" ;;
@@ -212,8 +215,8 @@ for round in $(seq 0 "$rounds"); do
   # compares two runs under the same load; which goes first alternates. The
   # inflate-only floor opens each package's group: the first run after the
   # other package's runs is often slower, whichever program it is.
-  if [ $((round % 2)) -eq 0 ]; then order="inflate setup fair fair_dlls write"
-  else order="inflate fair setup fair_dlls write"; fi
+  if [ $((round % 2)) -eq 0 ]; then order="inflate setup fair fair_host fair_dlls write"
+  else order="inflate fair_host fair setup fair_dlls write"; fi
   # The earlier Setup.exe right after the pair, or right before it.
   if [ -n "$before_stub" ]; then
     if [ $((round % 4)) -lt 2 ]; then order="inflate before ${order#inflate }"
