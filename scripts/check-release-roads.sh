@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 roads=build/roads
 jobs=$(nproc 2>/dev/null || echo 2)
-app=samples/app
+app=tests/data/sample-app
 entry=Sample.App.dll
 fail() { echo "check-release-roads: $*" >&2; exit 1; }
 rm -rf "$roads"

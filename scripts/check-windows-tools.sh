@@ -71,6 +71,9 @@ for f in "$winpack/tenvik-pack.exe" "$winpack/Setup.exe" "$linuxpack/tenvik-pack
   [ -f "$f" ] || fail "the archives lack ${f#$work/unpacked/}"
 done
 [ -x "$linuxpack/tenvik-pack" ] || fail "tenvik-pack in the tar archive is not executable"
+# The release stub works as shipped: it downloads from the vendor's addresses.
+"$linuxpack/tenvik-pack" list "$linuxpack/Setup.exe" | grep -q '^download: vendor ' ||
+  fail "the release stub does not download from the runtime vendor's addresses"
 if x86_64-w64-mingw32-objdump -p "$winpack/tenvik-pack.exe" | grep 'DLL Name' |
    grep -viE 'kernel32|msvcrt|user32|advapi32|shell32|ole32|crypt32|bcrypt'; then
   fail "tenvik-pack.exe imports a DLL that Windows does not bring"

@@ -5,7 +5,9 @@
 # Xvfb, GoogleTest sources, the native build tools, clang with libFuzzer,
 # osslsigncode and openssl for signing, OpenSSL's headers and nlohmann-json for
 # the packer, gnuplot for the benchmark's chart, ImageMagick for the progress
-# window's screenshots. Safe to run again: a
+# window's screenshots; and checks for the .NET SDK 10 or newer, which
+# builds the sample applications and restores the runtime packs of the tests
+# on a real runtime. Safe to run again: a
 # machine that already has everything is left alone within a second.
 set -euo pipefail
 
@@ -92,4 +94,24 @@ if ! runs_i386 && [ -x /usr/bin/qemu-i386 ]; then
   [ -e "$binfmt/qemu-i386" ] && echo -1 > "$binfmt/qemu-i386"
   printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' > "$binfmt/register"
   runs_i386 || { echo "install-deps: i386 programs still do not run" >&2; exit 1; }
+fi
+
+# The .NET SDK (10 or newer) is not a Debian 12 package. Where it is missing
+# or older, install it by the vendor's documented Linux route: the vendor's
+# Debian 12 package feed (package dotnet-sdk-10.0; see the vendor's page
+# "Install .NET on Debian"), or its dotnet-install script with
+# "--channel 10.0" and dotnet on PATH afterwards.
+sdk_major() { dotnet --version 2>/dev/null | sed -n 's/^\([0-9]*\)\..*/\1/p'; }
+if [ "$(sdk_major)" = "" ] || [ "$(sdk_major)" -lt 10 ]; then
+  if [ "$(id -u)" -eq 0 ] && apt-cache show dotnet-sdk-10.0 >/dev/null 2>&1; then
+    echo "install-deps: installing the .NET SDK (dotnet-sdk-10.0)"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends dotnet-sdk-10.0 >/dev/null
+  fi
+  if [ "$(sdk_major)" = "" ] || [ "$(sdk_major)" -lt 10 ]; then
+    echo "install-deps: the .NET SDK 10 or newer is needed (found: $(dotnet --version 2>/dev/null || echo none))." >&2
+    echo "  Add the vendor's package feed for Debian 12 and run: apt-get install dotnet-sdk-10.0" >&2
+    echo "  (the vendor's page 'Install the .NET SDK or the .NET Runtime on Debian' has the two commands)," >&2
+    echo "  or run the vendor's dotnet-install.sh --channel 10.0 and put its folder on PATH." >&2
+    exit 1
+  fi
 fi

@@ -8,6 +8,9 @@
 # every time stamp SOURCE_DATE_EPOCH (by default the time of the last commit).
 # Arguments are CMake settings for the stub, e.g.
 #   scripts/release.sh -DTENVIK_DOWNLOAD_BASE=https://downloads.example.com
+# Without TENVIK_DOWNLOAD_BASE the stub downloads missing runtimes from the
+# runtime vendor's own addresses (download=vendor), so the stub works as
+# shipped, with no server of the user's; tenvik-pack --download changes it.
 # Build trees: build/release/stub (the stub, the Linux packer, the .deb) and
 # build/release/win64 (tenvik-pack.exe); TENVIK_RELEASE_DIR puts them, and
 # dist/, somewhere else instead of build/release.
@@ -29,7 +32,7 @@ export SOURCE_DATE_EPOCH=$epoch
 echo "-- the stub Setup.exe, the Linux packer and the .deb"
 cmake -S . -B "$release/stub" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DTENVIK_TESTS=OFF \
-  -DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp "$@" >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp -DTENVIK_DOWNLOAD_BASE=vendor "$@" >/dev/null
 cmake --build "$release/stub" -j"$jobs" >/dev/null
 (cd "$release/stub" && cpack >/dev/null)
 

@@ -3,35 +3,44 @@
 # prefix that has no .NET runtime, told step by step.
 #
 #   scripts/run.sh [--passive] [--runtime-present] [--runtime N] [--offline]
-#                  [-- arguments for Setup.exe]
+#                  [--port PORT] [-- arguments for Setup.exe]
 #
-#   (default)          no runtime: Setup.exe runs --silent, downloads the
-#                      runtime installer from a loopback download server, runs
-#                      it with "/quiet /norestart", probes again, unpacks the
-#                      sample application and runs it through dotnet.exe
+#   (default)          no runtime: Setup.exe, built with the sample application
+#                      of samples/app (a C# program for .NET 6, published by
+#                      the SDK), runs --silent, downloads the runtime installer
+#                      from a loopback download server, runs it with
+#                      "/quiet /norestart", probes again, unpacks the
+#                      application and runs it through dotnet.exe on the real
+#                      runtime the installer laid out
 #   --passive          the same without --silent: the installer gets
 #                      "/passive /norestart" (its progress display)
-#   --runtime-present  the short road: a runtime is registered already, so
-#                      nothing is downloaded or installed
-#   --runtime N        the application is built for .NET N (10: its
-#                      runtimeconfig.json names Microsoft.WindowsDesktop.App
-#                      10.0.0, samples/app-net10), Setup.exe is built with
-#                      TENVIK_RUNTIME=desktop:N and asks for the installer at
-#                      /dotnet/desktop?arch=amd64&version=N; the stand-in
-#                      installer registers N.0.3
+#   --runtime-present  the short road: a runtime is laid out and registered
+#                      already, so nothing is downloaded or installed
+#   --runtime N        the application is built for .NET N (samples/app-net10
+#                      for 10, else samples/app for netN.0-windows), Setup.exe
+#                      is built with TENVIK_RUNTIME=desktop:N and asks for the
+#                      installer at /dotnet/desktop?arch=amd64&version=N;
+#                      N is 6, 8, 9 or 10 (the majors whose runtime packs
+#                      tests/harness/real-runtime.sh knows)
 #   --offline          the runtime installer travels inside Setup.exe
 #                      (TENVIK_RUNTIME_INSTALLERS) and no download server runs
+#   --port PORT        the loopback server's port (its proxy takes PORT + 1);
+#                      default TENVIK_RUN_PORT, else 18580
 #
-# TENVIK_RUN_PORT picks another port for the loopback server (default 18580).
-#
-# No real .NET runtime can be had on Linux: the runtime installer and
-# dotnet.exe are the tests' stand-ins. The installer registers a runtime the
-# way the real one does; dotnet.exe reports what it received. Exits non-zero
-# when any step did not happen as told.
+# The runtime is real: the vendor's win-x64 runtime packs, restored into the
+# NuGet cache by the .NET SDK and laid out as an install leaves them
+# (tests/harness/real-runtime.sh). Two parts are the tests' stand-ins: the
+# runtime installer (the vendor's cannot be had; ours copies that runtime into
+# C:\Program Files\dotnet and registers it as the vendor's does) and the
+# muxer dotnet.exe (the vendor's comes in no package; ours hands its command
+# line to the runtime's own hostfxr). The sample application writes what it
+# saw, and Setup.exe's exit code must be the one it chose. Exits non-zero when
+# any step did not happen as told.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 passive=false
+port=${TENVIK_RUN_PORT:-18580}  # another port for a second run beside this one
 runtime_present=false
 major=6
 offline=false
@@ -44,13 +53,19 @@ while [ $# -gt 0 ]; do
       [ $# -ge 2 ] && [[ $2 =~ ^[1-9][0-9]?[0-9]?$ ]] || { echo "run.sh: --runtime takes a major version, e.g. 10" >&2; exit 2; }
       major=$2; shift ;;
     --offline) offline=true ;;
+    --port)
+      [ $# -ge 2 ] && [[ $2 =~ ^[1-9][0-9]{0,4}$ ]] || { echo "run.sh: --port takes a port number" >&2; exit 2; }
+      port=$2; shift ;;
     --) shift; setup_args+=("$@"); break ;;
-    -h|--help) sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,41p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) setup_args+=("$1") ;;
   esac
   shift
 done
 $passive || setup_args=(--silent "${setup_args[@]}")
+app_exit=42  # the exit code the application chooses, and Setup.exe must end with
+app_report='C:\app-report.txt'
+setup_args+=(--report "$app_report" --exit "$app_exit")
 
 step() { printf '\n== %s\n' "$*"; }
 say() { printf '   %s\n' "$*"; }
@@ -63,29 +78,35 @@ check() {  # check "what should be true" command...
 step "Installing what is missing (Debian packages; a ready machine takes seconds)"
 bash scripts/install-deps.sh
 
-port=${TENVIK_RUN_PORT:-18580}  # another port for a second run beside this one
 base="http://127.0.0.1:$port"
 build=build/main-job
 jobs=-j"$(nproc 2>/dev/null || echo 2)"
 # The rule the image carries, and the installer address it asks for: major 6
 # keeps the historical addresses, any other major adds &version=N.
+real_runtime() { TENVIK_REAL_RUNTIME_WORK="$PWD/$build/real-runtime" bash tests/harness/real-runtime.sh "$@"; }
+project=samples/app
+publish_options=()
 if [ "$major" = 6 ]; then
   rule="desktop+base:6"
   desktop_path="/dotnet/desktop?arch=amd64"
-  app_dir="$PWD/samples/app"
-  runtime_version=6.0.36
 else
   rule="desktop:$major"
   desktop_path="/dotnet/desktop?arch=amd64&version=$major"
-  runtime_version="$major.0.3"
-  # samples/app with the runtimeconfig.json and deps.json of a .NET N
-  # Desktop application (samples/app-net10, for N).
-  app_dir="$PWD/$build/app-net$major"
-  rm -rf "$app_dir" && mkdir -p "$app_dir" && cp -R samples/app/. "$app_dir/"
-  sed "s/10\.0\.0/$major.0.0/; s/net10\.0/net$major.0/" samples/app-net10/Sample.App.runtimeconfig.json \
-    >"$app_dir/Sample.App.runtimeconfig.json"
-  sed "s/v10\.0/v$major.0/" samples/app-net10/Sample.App.deps.json >"$app_dir/Sample.App.deps.json"
+  if [ "$major" = 10 ]; then project=samples/app-net10; else publish_options=(-p:SampleTargetFramework="net$major.0-windows"); fi
 fi
+runtime_version=$(real_runtime version "desktop:$major") || exit 2
+base_version=$(real_runtime version "base:$major")  # what the application reports as its framework
+app_dir="$PWD/$build/app"
+mkdir -p "$build"
+step "Publishing the sample application $project with the .NET SDK"
+rm -rf "$app_dir"
+dotnet publish "$project" -c Release -o "$app_dir" --artifacts-path "$build/app-artifacts-$major" \
+  "${publish_options[@]}" >"$build/publish.log" 2>&1 || { cat "$build/publish.log" >&2; exit 1; }
+say "$app_dir: $(cd "$app_dir" && ls | tr '\n' ' ')"
+step "Laying out the real .NET $major runtime (Windows Desktop $runtime_version, base $base_version, x64) from the vendor's runtime packs"
+staged="$PWD/$build/real-runtime/staged-$major"
+real_runtime layout "$staged" "desktop:$major"
+say "$staged: dotnet.exe, host\\fxr, shared\\{$(ls "$staged/shared" | tr '\n' ',' | sed 's/,$//')}"
 configure() {  # configure [TENVIK_RUNTIME_INSTALLERS]
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DTENVIK_DOWNLOAD_BASE="$base" \
@@ -94,7 +115,7 @@ configure() {  # configure [TENVIK_RUNTIME_INSTALLERS]
 step "Building Setup.exe with the application $app_dir, the runtime rule $rule and the download base $base"
 say "its runtimeconfig.json: $(tr -s ' \n' ' ' <"$app_dir/Sample.App.runtimeconfig.json")"
 configure
-cmake --build "$build" --target fake_dotnet fake_runtime_installer "$jobs" >/dev/null
+cmake --build "$build" --target fake_runtime_installer "$jobs" >/dev/null
 installer_exe="$build/standins/fake_runtime_installer.exe"
 if $offline; then
   # The installer is built (and signed as its publisher signs it) first, so
@@ -107,8 +128,9 @@ fi
 cmake --build "$build" --target Setup "$jobs" >/dev/null
 say "Setup.exe: $build/Setup.exe ($(stat -c %s "$build/Setup.exe") bytes)"
 
-export WINEPREFIX="$PWD/$build/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$PWD/$build/prefix" WINEDEBUG=-all
 unset DISPLAY
+eval "$(real_runtime env)"  # no DOTNET_* variable of this side reaches Windows
 state="$PWD/$build/http-state"
 cleanup() {
   sh tests/harness/http-server.sh stop "$state" >/dev/null 2>&1 || true
@@ -120,28 +142,24 @@ wineserver -k >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX" "$state"
 step "Making a fresh Windows (64-bit Wine prefix) in $WINEPREFIX"
 mkdir -p "$WINEPREFIX"
-sh -c 'exec </dev/null >/dev/null 2>&1; wineserver -p && wineboot -i && wine cmd /c exit 0'
+# No Mono or Gecko offer while the prefix is made; Wine's mscoree stays on
+# for the runs, since Wine loads the runtime's assemblies through it.
+WINEDLLOVERRIDES="mscoree,mshtml=" sh -c 'exec </dev/null >/dev/null 2>&1; wineserver -p && wineboot -i && wine cmd /c exit 0'
 say "booted; Setup.exe is a 32-bit program, so it sees 64-bit Windows through WOW64"
 
 # Where the 64-bit runtime's installers leave their keys; the 32-bit reg
 # tool writes the same 32-bit view that Setup.exe reads.
 install_key='HKLM\SOFTWARE\dotnet\Setup\InstalledVersions\x64'
 desktop_key="$install_key\\sharedfx\\Microsoft.WindowsDesktop.App"
-program_files_dotnet="$WINEPREFIX/drive_c/Program Files/dotnet"
-host_report='C:\host-report.txt'
 installer_report='C:\installer-report.txt'
-mkdir -p "$program_files_dotnet"
-# A real runtime installer puts dotnet.exe there; the stand-in installer only
-# registers, so the stand-in host is put in its place beforehand.
-cp "$build/standins/fake_dotnet.exe" "$program_files_dotnet/dotnet.exe"
-
 registered() { wine reg query "$desktop_key" 2>/dev/null | grep -q "^ *$major\\."; }
 
 step "What the registry shows before the run"
 if $runtime_present; then
-  wine reg add "$desktop_key" /v "$runtime_version" /t REG_DWORD /d 1 /f >/dev/null
-  wine reg add "$install_key" /v InstallLocation /t REG_SZ /d 'C:\Program Files\dotnet\' /f >/dev/null
-  say "a .NET $major Windows Desktop runtime ($runtime_version) is registered under"
+  cp -R "$staged" "$WINEPREFIX/drive_c/Program Files/dotnet"
+  real_runtime register "$WINEPREFIX" "$WINEPREFIX/drive_c/Program Files/dotnet"
+  say "the real .NET $major runtime is laid out in C:\Program Files\dotnet and registered; the Windows"
+  say "Desktop runtime ($runtime_version) under"
   say "HKLM\\SOFTWARE\\WOW6432Node\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App"
 else
   say "Setup.exe looks for a .NET $major runtime of the machine's own architecture (x64) under"
@@ -167,11 +185,9 @@ else
   say "it serves the stand-in runtime installer ($(stat -c %s "$state/installer.bin") bytes) at $base$desktop_path"
 fi
 
-export TENVIK_HOST_REPORT="$host_report"
 export TENVIK_FAKE_INSTALLER_REPORT="$installer_report"
-export TENVIK_FAKE_INSTALLER_REGISTER='SOFTWARE\WOW6432Node\dotnet\Setup\InstalledVersions\x64\sharedfx\Microsoft.WindowsDesktop.App'
-export TENVIK_FAKE_INSTALLER_LOCATION='C:\Program Files\dotnet\'
-export TENVIK_FAKE_INSTALLER_VERSION="$runtime_version"
+TENVIK_FAKE_INSTALLER_LAYOUT=$(wine winepath -w "$staged" 2>/dev/null | tr -d '\r')
+export TENVIK_FAKE_INSTALLER_LAYOUT TENVIK_FAKE_INSTALLER_LOCATION='C:\Program Files\dotnet\'
 
 step "Running Setup.exe ${setup_args[*]}"
 set +e
@@ -199,7 +215,7 @@ fi
 step "Which installer ran, and how"
 installer_log="$WINEPREFIX/drive_c/installer-report.txt"
 if [ -f "$installer_log" ]; then
-  sed -n 's/^command=/   command line: /p; s/^directory=/   working directory: /p; s/^module=/   its own file: /p' "$installer_log"
+  sed -n 's/^command=/   command line: /p; s/^directory=/   working directory: /p; s/^module=/   its own file: /p; s/^laid_out=/   laid out: /p' "$installer_log"
 fi
 if $runtime_present; then
   check "no installer ran" test ! -f "$installer_log"
@@ -219,23 +235,26 @@ wine reg query "$desktop_key" 2>/dev/null | sed -n "s/^ *\($major\.[^ ]*\).*/   
 wine reg query "$install_key" /v InstallLocation 2>/dev/null | sed -n 's/^ *InstallLocation *REG_SZ *\(.*\)/   InstallLocation = \1/p'
 check "a .NET $major Windows Desktop runtime is registered" registered
 
-step "What dotnet.exe received"
-report="$WINEPREFIX/drive_c/host-report.txt"
+step "What the application itself reported (C:\\app-report.txt)"
+report="$WINEPREFIX/drive_c/app-report.txt"
+value() { sed -n "s/^$1=//p" "$report" | tr -d '\r' | head -n 1; }
 if [ -f "$report" ]; then
-  files=$(grep -c '^file=' "$report" || true)
-  directory=$(sed -n 's/^directory=//p' "$report" | tr -d '\r')
-  say "working directory: $directory"
-  say "parameters: $(sed -n 's/^parameters=//p' "$report")"
-  say "$files files were unpacked there (the package file .package included):"
-  sed -n 's/^file=\([^|]*\)|\([0-9]*\)|.*/     \1 (\2 bytes)/p' "$report"
-  expected=$(( $(find "$app_dir" -type f | wc -l) + 1 ))
-  check "every file of the application was unpacked, with the package file beside them" test "$files" = "$expected"
+  say "its command line: $(value command_line)"
+  say "its arguments: $(sed -n 's/^arg=//p' "$report" | tr -d '\r' | tr '\n' ' ')"
+  say "its working directory: $(value directory)"
+  say "the framework it ran on: $(value framework)"
+  say "loaded from: $(value framework_directory)"
+  say "and the Desktop framework from: $(value desktop_framework_directory)"
+  say "elevated (IsUserAnAdmin): $(value elevated); the exit code it chose: $(value exit)"
   check "dotnet.exe ran Sample.App.dll in ProgramData\\Tenvik\\Setup.tmp with the command line handed on" \
-    grep -q "^parameters=C:\\\\ProgramData\\\\Tenvik\\\\Setup.tmp\\\\Sample.App.dll ${setup_args[*]}\$" "$report"
+    test "$(value command_line)" = "C:\\ProgramData\\Tenvik\\Setup.tmp\\Sample.App.dll ${setup_args[*]}"
+  check "its working directory was C:\\ProgramData\\Tenvik\\Setup.tmp" \
+    test "$(value directory)" = 'C:\ProgramData\Tenvik\Setup.tmp'
+  check "it ran on the real .NET runtime $base_version" test "$(value framework)" = ".NET $base_version"
 else
-  check "dotnet.exe was started" false
+  check "the application ran and wrote its report" false
 fi
-check "Setup.exe ended with dotnet.exe's exit code, 0" test "$code" = 0
+check "Setup.exe ended with the application's exit code, $app_exit" test "$code" = "$app_exit"
 
 step "What is left behind"
 check "the work directory C:\\ProgramData\\Tenvik\\Setup.tmp is gone" \

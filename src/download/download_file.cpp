@@ -76,6 +76,13 @@ std::string download(const WinHttpLibrary& library, DownloadJob& job, const UrlP
                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                    parts.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request) return std::string();
+  // Redirects are followed (the vendor's permanent addresses answer with
+  // one), never from https to plain http: said explicitly rather than left to
+  // the platform's default. A refused redirect fails the receive (12156).
+  // Wine holds to it too; it cannot tell the final address
+  // (WINHTTP_OPTION_URL fails there), so no check of our own could see more.
+  DWORD redirectPolicy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+  library.setOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirectPolicy, sizeof(redirectPolicy));
 
   // The line names the step that failed: a receive after a failed send only
   // ever reports the handle's state (12019), not why nothing came back.

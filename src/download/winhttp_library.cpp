@@ -23,6 +23,13 @@ bool loadWinHttp(WinHttpLibrary& library) {
       resolveFunction(m, "WinHttpReadData", loaded.readData) &&
       resolveFunction(m, "WinHttpCloseHandle", loaded.closeHandle);
   if (!complete) return false;
+  // WinHTTP finishes some work on threads of its own that still run its code
+  // after the call that started them returned (a name lookup it gave up on,
+  // say): unloading it then pulls that code from under them, and the process
+  // faults. So once loaded it stays loaded until the process ends.
+  HMODULE pinned = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                     reinterpret_cast<LPCWSTR>(loaded.open), &pinned);
   library = std::move(loaded);
   return true;
 }

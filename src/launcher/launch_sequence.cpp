@@ -6,12 +6,10 @@
 #include <exception>
 #include <memory>
 
-#include "build_settings.h"
 #include "launcher/command_line.h"
 #include "launcher/host_start.h"
 #include "launcher/run_folders.h"
 #include "launcher/run_locks.h"
-#include "launcher/settings_resource.h"
 #include "launcher/shown_unpacking.h"
 #include "launcher/windows_environment.h"
 #include "package/extract_package.h"
@@ -19,6 +17,7 @@
 #include "progress/progress_window.h"
 #include "runtime/runtime_install.h"
 #include "runtime/runtime_steps.h"
+#include "settings/settings_resource.h"
 #include "system/path.h"
 #include "system/protected_folder.h"
 #include "system/run_progress.h"
@@ -29,7 +28,9 @@ namespace {
 
 constexpr int kAppStartingCursor = 32650;  // IDC_APPSTARTING
 
-std::wstring productFolderIn(const std::wstring& programData) { return joinPath(programData, settings::kProduct); }
+std::wstring productFolderIn(const std::wstring& programData, const std::wstring& product) {
+  return joinPath(programData, product);
+}
 
 // Unpacks the payload; the launch target, or empty when there is none or
 // the package did not arrive whole: an application with a damaged or missing
@@ -52,7 +53,7 @@ std::wstring unpackPayload(const std::wstring& workDirectory, const UnpackReport
 // controls) leaves the run unseen too.
 std::unique_ptr<RunProgress> progressFor(const ImageSettings& image, bool silent) {
   if (image.progressWindow && !silent) {
-    if (std::unique_ptr<RunProgress> window = makeProgressWindow(settings::kProduct)) return window;
+    if (std::unique_ptr<RunProgress> window = makeProgressWindow(image.product)) return window;
   }
   return std::make_unique<RunProgress>();
 }
@@ -78,7 +79,7 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
 
   // Held until the work directory is removed; a run that cannot have it
   // in time, or whose user cancelled the wait, has touched nothing.
-  const MachineMutex ownRun = waitForOtherRuns(*progress);
+  const MachineMutex ownRun = waitForOtherRuns(settings.product, settings.runWaitSeconds, *progress);
   if (!ownRun.owned()) return kExitHostNotStarted;
 
   // Any user may create folders in ProgramData, so the product folder is
@@ -88,14 +89,15 @@ int runLaunchSequence(const std::wstring& commandLine, const ImageSettings& sett
   // children's temporary folder in it.
   const std::wstring programData = knownFolderPath(FOLDERID_ProgramData);
   if (programData.empty()) return kExitHostNotStarted;
-  RunFolders folders = prepareRunFolders(productFolderIn(programData));
+  RunFolders folders = prepareRunFolders(productFolderIn(programData, settings.product));
   if (!folders.ready()) return kExitHostNotStarted;
   const std::wstring& productFolder = folders.product.path;
   const std::wstring& childEnvironment = folders.childEnvironment;
 
-  const bool runtimeReady =
-      withRuntimeInstallLock(*progress, [&settings, wow64, silent, &productFolder, &childEnvironment, &progress] {
-        return ensureRuntimeForRule(settings.runtime, wow64, silent, productFolder, childEnvironment, *progress);
+  const bool runtimeReady = withRuntimeInstallLock(
+      settings.runWaitSeconds, *progress, [&settings, wow64, silent, &productFolder, &childEnvironment, &progress] {
+        return ensureRuntimeForRule(settings.runtime, settings.install, wow64, silent, productFolder, childEnvironment,
+                                    *progress);
       });
   if (!runtimeReady) {
     releaseRunFolders(folders, true);

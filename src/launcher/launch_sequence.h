@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "launcher/image_settings.h"
+#include "settings/image_settings.h"
 
 namespace tenvik {
 

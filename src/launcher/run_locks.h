@@ -1,19 +1,21 @@
 #pragma once
 // The two machine-wide locks of a run (names in system/machine_mutex_name.h),
-// each waited for at most the build's TENVIK_RUN_WAIT_SECONDS.
+// each waited for at most the image's run wait.
 
+#include <cstdint>
 #include <functional>
+#include <string>
 
 #include "system/machine_mutex.h"
 #include "system/run_progress.h"
 
 namespace tenvik {
 
-// The lock of this build's product word, which keeps a second run from
+// The lock of product (the image's product word), which keeps a second run from
 // touching the work directory of a first one. Not owned when the bound
 // passed, the lock could not be had, or the user cancelled the wait shown
 // through progress: the run must then end at once.
-MachineMutex waitForOtherRuns(RunProgress& progress);
+MachineMutex waitForOtherRuns(const std::wstring& product, uint32_t waitSeconds, RunProgress& progress);
 
 // Runs runtimeStep (probe, install, probe) with the product-independent
 // runtime installation lock held, so that a second product waits for the
@@ -23,6 +25,6 @@ MachineMutex waitForOtherRuns(RunProgress& progress);
 // an installer that meets another installation is retried). Returns what the
 // step returned; false without running it when the user cancelled the wait
 // shown through progress.
-bool withRuntimeInstallLock(RunProgress& progress, const std::function<bool()>& runtimeStep);
+bool withRuntimeInstallLock(uint32_t waitSeconds, RunProgress& progress, const std::function<bool()>& runtimeStep);
 
 }  // namespace tenvik

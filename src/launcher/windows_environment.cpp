@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "runtime/runtime_probe.h"
+#include "system/registry_text.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {

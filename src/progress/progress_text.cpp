@@ -1,6 +1,6 @@
 #include "progress/progress_text.h"
 
-#include "download/decimal_text.h"
+#include "system/number_text.h"
 
 namespace tenvik {
 namespace {
@@ -35,11 +35,6 @@ std::wstring byteCountText(uint64_t bytes) {
   if (bytes < kMega) return decimalText(bytes / kKilo) + L" KB";
   if (bytes < kGiga) return tenths(bytes, kMega) + L" MB";
   return tenths(bytes, kGiga) + L" GB";
-}
-
-std::wstring downloadSubject(RuntimeFramework framework, unsigned long major, bool x64) {
-  const wchar_t* name = framework == RuntimeFramework::desktop ? L"the .NET Desktop Runtime " : L"the .NET Runtime ";
-  return name + decimalText(major) + (x64 ? L" (x64)" : L" (x86)");
 }
 
 std::wstring progressCaption(const std::wstring& product) { return product + L" Setup"; }

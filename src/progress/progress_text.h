@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/runtime_rule.h"
 
 namespace tenvik {
 
@@ -17,7 +16,7 @@ enum class ProgressStage {
 
 struct ProgressState {
   ProgressStage stage = ProgressStage::waiting;
-  std::wstring subject;  // downloading: what comes, as downloadSubject names it
+  std::wstring subject;  // downloading: what comes, as downloadSubject (runtime/runtime_steps.h) names it
   uint64_t done = 0;     // bytes received or unpacked
   uint64_t total = 0;    // bytes due; 0: not known
 };
@@ -33,10 +32,6 @@ struct ProgressView {
 // percentage ("12.3 MB of 55.0 MB (22%)"); without one, the bytes so far
 // and a marquee. Unpacking always knows its total; waiting knows nothing.
 ProgressView progressView(const ProgressState& state);
-
-// The runtime a download brings, as the heading names it:
-// "the .NET Desktop Runtime 10 (x64)", "the .NET Runtime 6 (x86)".
-std::wstring downloadSubject(RuntimeFramework framework, unsigned long major, bool x64);
 
 // The window's caption: "<product> Setup".
 std::wstring progressCaption(const std::wstring& product);

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "launcher/image_settings.h"
 #include "system/image_resource.h"
 
 namespace tenvik {

@@ -9,4 +9,12 @@ bool retryBusyInstaller(unsigned long exitCode, unsigned retriesDone, unsigned l
   return elapsedMs + bounds.pauseMs <= bounds.limitMs;
 }
 
+BusyInstallerBounds busyInstallerBounds(unsigned long pauseMs, unsigned long waitMs) {
+  return {kBusyInstallerRetries, pauseMs, waitMs < kBusyInstallerLimitMs ? waitMs : kBusyInstallerLimitMs};
+}
+
+unsigned long installerWaitLeftMs(unsigned long long elapsedMs, unsigned long waitMs) {
+  return elapsedMs >= waitMs ? 0 : static_cast<unsigned long>(waitMs - elapsedMs);
+}
+
 }  // namespace tenvik

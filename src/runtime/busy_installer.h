@@ -16,8 +16,9 @@ struct BusyInstallerBounds {
   unsigned long limitMs;    // from the first start: no run begins after it
 };
 
-// Ten retries, at most ten minutes from the first start; the pause between
-// them is a build setting (TENVIK_INSTALLER_BUSY_PAUSE_MS, 30 s by default).
+// Ten retries, at most ten minutes from the first start (never after the
+// wait for the installer has ended, see below); the pause between them is a
+// setting of the image (installer-busy-pause-ms, 30 s by default).
 inline constexpr unsigned kBusyInstallerRetries = 10;
 inline constexpr unsigned long kBusyInstallerLimitMs = 10ul * 60 * 1000;
 
@@ -27,5 +28,14 @@ inline constexpr unsigned long kBusyInstallerLimitMs = 10ul * 60 * 1000;
 // retry would still begin within the limit.
 bool retryBusyInstaller(unsigned long exitCode, unsigned retriesDone, unsigned long long elapsedMs,
                         const BusyInstallerBounds& bounds);
+
+// The bounds for an installation that may last waitMs in all (the image's
+// installer wait): the retries above, none beginning after waitMs either.
+BusyInstallerBounds busyInstallerBounds(unsigned long pauseMs, unsigned long waitMs);
+
+// How long the run may still wait for the installer, elapsedMs after its
+// first start, when the whole installation may last waitMs: 0 once that has
+// passed.
+unsigned long installerWaitLeftMs(unsigned long long elapsedMs, unsigned long waitMs);
 
 }  // namespace tenvik

@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include "build_settings.h"
 #include "download/download_deadline.h"
 #include "download/download_file.h"
-#include "progress/progress_text.h"
 #include "runtime/bundled_installer.h"
 #include "runtime/installer_signature.h"
 #include "runtime/installer_run.h"
@@ -25,17 +23,23 @@ namespace {
 // Where the installer is written, inside the product folder.
 constexpr wchar_t kInstallerFolderName[] = L"Runtime.tmp";
 
-// Whether the held installer may run: signed by the publisher the build
+// Whether the held installer may run: signed by the publisher the image
 // names, as far as the platform can tell.
-bool acceptable(HANDLE heldFile, const std::wstring& path) {
-  const std::wstring required = settings::kInstallerSigner;
+bool acceptable(HANDLE heldFile, const std::wstring& path, const std::wstring& required) {
   if (signatureCheckOff(required)) return true;
   return isAcceptedInstaller(required, inspectSignature(heldFile, path));
 }
 
+InstallerBounds installerBounds(const InstallSettings& settings) {
+  InstallerBounds bounds;
+  bounds.busyPauseMs = settings.installerBusyPauseMs;
+  bounds.waitMs = limitMilliseconds(settings.installerWaitSeconds);
+  return bounds;
+}
+
 // Writes, checks and runs the installer in folder, held by the caller.
-void installHeld(std::string_view installer, const std::wstring& arguments, const std::wstring& folder,
-                 const std::wstring& environment) {
+void installHeld(std::string_view installer, const std::wstring& arguments, const InstallSettings& settings,
+                 const std::wstring& folder, const std::wstring& environment) {
   // A failed download is not written at all: it could not start.
   if (installer.empty()) return;
   const std::wstring installerPath = joinPath(folder, runtime::kInstallerFileName);
@@ -44,8 +48,8 @@ void installHeld(std::string_view installer, const std::wstring& arguments, cons
   // CreateProcessW goes by the name: it must still name the held file. The
   // hold keeps the file, and the folder holds keep its folders, from being
   // renamed; this asks the file system itself.
-  if (isStillAt(held.get(), installerPath) && acceptable(held.get(), installerPath)) {
-    runInstallerWhileBusy(installerPath, arguments, folder, environment);
+  if (isStillAt(held.get(), installerPath) && acceptable(held.get(), installerPath, settings.installerSigner)) {
+    runInstallerWhileBusy(installerPath, arguments, folder, environment, installerBounds(settings));
   }
   deleteHeldFile(held);
 }
@@ -57,19 +61,20 @@ bool stepMet(const RuleStep& step, const RuntimeRule& rule) {
   return false;
 }
 
-bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool silent,
-                const std::wstring& productFolder, const std::wstring& environment, RunProgress& progress) {
+bool ensureStep(const RuleStep& step, const RuntimeRule& rule, const InstallSettings& settings, bool x64,
+                bool silent, const std::wstring& productFolder, const std::wstring& environment,
+                RunProgress& progress) {
   if (stepMet(step, rule)) return true;
   const std::wstring switches = installerSwitches(silent);
   if (const std::optional<std::string_view> bundled = bundledInstaller(step.installs, x64)) {
     // The installer shows its own progress; a window of ours left standing
     // meanwhile would not answer.
     progress.hide();
-    installRuntimeFrom(*bundled, switches, productFolder, environment);
+    installRuntimeFrom(*bundled, switches, settings, productFolder, environment);
   } else {
     progress.showDownloading(downloadSubject(step.installs, rule.major, x64));
-    installRuntime(installerAddress(settings::kDownloadBase, installerPathFor(step.installs, x64, rule.major)),
-                   switches, productFolder, environment, progress);
+    installRuntime(installerAddressFor(settings.download, step.installs, x64, rule.major), switches, settings,
+                   productFolder, environment, progress);
     // Nothing was written or run: the user's own choice, not a failure to probe for.
     if (progress.cancelled()) return false;
   }
@@ -80,55 +85,57 @@ bool ensureStep(const RuleStep& step, const RuntimeRule& rule, bool x64, bool si
 
 }  // namespace
 
-bool ensureRuntimeX64(bool silent, const std::wstring& productFolder) {
-  return ensureRuntimeForRule(RuntimeRule::standard(), true, silent, productFolder);
+bool ensureRuntimeX64(const InstallSettings& settings, bool silent, const std::wstring& productFolder) {
+  return ensureRuntimeForRule(RuntimeRule::standard(), settings, true, silent, productFolder);
 }
 
-bool ensureRuntimeX86(bool silent, const std::wstring& productFolder) {
-  return ensureRuntimeForRule(RuntimeRule::standard(), false, silent, productFolder);
+bool ensureRuntimeX86(const InstallSettings& settings, bool silent, const std::wstring& productFolder) {
+  return ensureRuntimeForRule(RuntimeRule::standard(), settings, false, silent, productFolder);
 }
 
-bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder) {
+bool ensureRuntimeForRule(const RuntimeRule& rule, const InstallSettings& settings, bool x64, bool silent,
+                          const std::wstring& productFolder) {
   RunProgress quiet;
-  return ensureRuntimeForRule(rule, x64, silent, productFolder, std::wstring(), quiet);
+  return ensureRuntimeForRule(rule, settings, x64, silent, productFolder, std::wstring(), quiet);
 }
 
-bool ensureRuntimeForRule(const RuntimeRule& rule, bool x64, bool silent, const std::wstring& productFolder,
-                          const std::wstring& environment, RunProgress& progress) {
+bool ensureRuntimeForRule(const RuntimeRule& rule, const InstallSettings& settings, bool x64, bool silent,
+                          const std::wstring& productFolder, const std::wstring& environment, RunProgress& progress) {
   for (const RuleStep& step : ruleSteps(rule, x64)) {
-    if (ensureStep(step, rule, x64, silent, productFolder, environment, progress)) return true;
+    if (ensureStep(step, rule, settings, x64, silent, productFolder, environment, progress)) return true;
     if (progress.cancelled()) return false;
   }
   return false;
 }
 
-bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl, bool silent,
-                   const std::wstring& productFolder) {
+bool ensureRuntime(const std::wstring& frameworkKey, const std::wstring& installerUrl,
+                   const InstallSettings& settings, bool silent, const std::wstring& productFolder) {
   if (isRuntimeInstalled(frameworkKey)) return true;
-  installRuntime(installerUrl, installerSwitches(silent), productFolder);
+  installRuntime(installerUrl, installerSwitches(silent), settings, productFolder);
   // Only the registry tells: installers also end non-zero after a success
   // that merely asks for a restart.
   return isRuntimeInstalled(frameworkKey);
 }
 
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
-                    const std::wstring& productFolder) {
+                    const InstallSettings& settings, const std::wstring& productFolder) {
   RunProgress quiet;
-  installRuntime(installerUrl, arguments, productFolder, std::wstring(), quiet);
+  installRuntime(installerUrl, arguments, settings, productFolder, std::wstring(), quiet);
 }
 
 void installRuntime(const std::wstring& installerUrl, const std::wstring& arguments,
-                    const std::wstring& productFolder, const std::wstring& environment, RunProgress& progress) {
+                    const InstallSettings& settings, const std::wstring& productFolder,
+                    const std::wstring& environment, RunProgress& progress) {
   const std::string installer =
-      downloadFile(installerUrl, limitMilliseconds(settings::kDownloadLimitSeconds), progress);
+      downloadFile(installerUrl, limitMilliseconds(settings.downloadLimitSeconds), progress);
   // The installer shows its own progress; a window of ours left standing
   // meanwhile would not answer.
   progress.hide();
   if (progress.cancelled()) return;
-  installRuntimeFrom(installer, arguments, productFolder, environment);
+  installRuntimeFrom(installer, arguments, settings, productFolder, environment);
 }
 
-void installRuntimeFrom(std::string_view installer, const std::wstring& arguments,
+void installRuntimeFrom(std::string_view installer, const std::wstring& arguments, const InstallSettings& settings,
                         const std::wstring& productFolder, const std::wstring& environment) {
   // Without the product folder a bare name would land in whatever the
   // current directory happens to be; better to install nothing.
@@ -140,7 +147,7 @@ void installRuntimeFrom(std::string_view installer, const std::wstring& argument
   const std::wstring folder = joinPath(productFolder, kInstallerFolderName);
   UniqueFileHandle folderHold = makeFreshHeldFolder(folder);
   if (!folderHold) return;
-  installHeld(installer, arguments, folder, environment);
+  installHeld(installer, arguments, settings, folder, environment);
   removeHeldFolder(folderHold, folder);
 }
 

@@ -21,11 +21,15 @@ inline constexpr const wchar_t* kBaseFrameworkX86 =
 inline constexpr const wchar_t* kInstallLocationValue = L"InstallLocation";
 inline constexpr const wchar_t* kHostExecutable = L"dotnet.exe";
 
-// Installer paths below the download base (a build setting).
+// Installer paths below the download base (a setting of the image).
 inline constexpr const wchar_t* kDesktopInstallerPathX64 = L"/dotnet/desktop?arch=amd64";
 inline constexpr const wchar_t* kBaseInstallerPathX64 = L"/dotnet?arch=amd64";
 inline constexpr const wchar_t* kDesktopInstallerPathX86 = L"/dotnet/desktop?arch=x86";
 inline constexpr const wchar_t* kBaseInstallerPathX86 = L"/dotnet?arch=x86";
+
+// The runtime vendor's permanent addresses: this, the major, ".0/", the file
+// name of the newest installer of that major.
+inline constexpr const wchar_t* kVendorInstallerBase = L"https://aka.ms/dotnet/";
 
 inline constexpr const wchar_t* kQuietSwitches = L"/quiet /norestart";
 inline constexpr const wchar_t* kPassiveSwitches = L"/passive /norestart";

@@ -1,6 +1,6 @@
 #include "runtime/runtime_steps.h"
 
-#include "download/decimal_text.h"
+#include "system/number_text.h"
 #include "runtime/runtime_platform.h"
 
 namespace tenvik {
@@ -68,6 +68,25 @@ std::wstring installerAddress(const std::wstring& downloadBase, const std::wstri
     return downloadBase + installerPath.substr(1);
   }
   return downloadBase + installerPath;
+}
+
+std::wstring vendorInstallerAddress(RuntimeFramework framework, bool x64, unsigned long major) {
+  std::wstring address = runtime::kVendorInstallerBase;
+  address += decimalText(major);
+  address += framework == RuntimeFramework::desktop ? L".0/windowsdesktop-runtime-win-" : L".0/dotnet-runtime-win-";
+  address += x64 ? L"x64.exe" : L"x86.exe";
+  return address;
+}
+
+std::wstring installerAddressFor(const DownloadSource& source, RuntimeFramework framework, bool x64,
+                                 unsigned long major) {
+  if (source.vendor) return vendorInstallerAddress(framework, x64, major);
+  return installerAddress(source.base, installerPathFor(framework, x64, major));
+}
+
+std::wstring downloadSubject(RuntimeFramework framework, unsigned long major, bool x64) {
+  const wchar_t* name = framework == RuntimeFramework::desktop ? L"the .NET Desktop Runtime " : L"the .NET Runtime ";
+  return name + decimalText(major) + (x64 ? L" (x64)" : L" (x86)");
 }
 
 std::wstring installerSwitches(bool silent) {

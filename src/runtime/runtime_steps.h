@@ -59,6 +59,30 @@ std::wstring manualDownloadPage(unsigned long major);
 // double it.
 std::wstring installerAddress(const std::wstring& downloadBase, const std::wstring& installerPath);
 
+// Where an image downloads its runtime installers from: the runtime vendor's
+// permanent addresses, or a server of the release's own that answers the
+// paths of installerPathFor below its base (scheme and host, optionally a
+// port: "https://downloads.example.com").
+struct DownloadSource {
+  bool vendor = false;
+  std::wstring base;  // unused with vendor
+};
+
+// The runtime vendor's permanent address of the newest installer of major for
+// framework and architecture, which the vendor answers with a redirect to the
+// file: "https://aka.ms/dotnet/10.0/windowsdesktop-runtime-win-x64.exe",
+// "https://aka.ms/dotnet/6.0/dotnet-runtime-win-x86.exe".
+std::wstring vendorInstallerAddress(RuntimeFramework framework, bool x64, unsigned long major);
+
+// The address source names for framework, architecture and major: the
+// vendor's, or the base's installerAddress of installerPathFor.
+std::wstring installerAddressFor(const DownloadSource& source, RuntimeFramework framework, bool x64,
+                                 unsigned long major);
+
+// The runtime a download brings, as the progress window's heading names it:
+// "the .NET Desktop Runtime 10 (x64)", "the .NET Runtime 6 (x86)".
+std::wstring downloadSubject(RuntimeFramework framework, unsigned long major, bool x64);
+
 // "/quiet /norestart" when silent (no window at all), else "/passive /norestart"
 // (a progress display that asks nothing).
 std::wstring installerSwitches(bool silent);

@@ -82,7 +82,7 @@ class RunProgress {
   virtual bool cancelled() const { return false; }
 
   // The stages, each replacing what was shown before. subject names the
-  // runtime a download brings (progress_text.h: downloadSubject); total is
+  // runtime a download brings (runtime_steps.h: downloadSubject); total is
   // 0 when it is not known.
   virtual void showWaiting() {}
   virtual void showDownloading(const std::wstring& subject) { (void)subject; }

@@ -28,10 +28,15 @@ silent), read for every connection, so that a program with a fixed download
 base can meet each of them.
 A request target in absolute form (https://localhost:PORT/path, as WinHTTP
 sends it inside a proxy tunnel) is served as its path.
+TLS_PORT also answers a handshake that names the runtime vendor's download
+host (aka.ms) with a certificate for that name, issued by the test CA.
 
 The proxy on 127.0.0.1:PROXY_PORT takes absolute-URI requests and CONNECT,
 and relays to loopback only: a few test host names resolve to 127.0.0.1,
 anything else is refused with 502. A relative target goes to the server.
+CONNECT to the vendor's host on port 443 is tunnelled to TLS_PORT, so a
+program that asks for the vendor's own addresses through the proxy meets
+the loopback TLS server instead.
 
 Every request that arrives is appended to STATE/requests.log as
     <server|proxy|tls> <METHOD> <target> <User-Agent or ->
@@ -58,6 +63,7 @@ HOLD_SECONDS = 120
 MAX_HEADER_LINE = 65536
 MAX_HEADERS = 100
 LOOPBACK_NAMES = {"127.0.0.1", "localhost", "tenvik-download.test"}
+VENDOR_HOST = "aka.ms"
 
 REASONS = {200: "OK", 204: "No Content", 301: "Moved Permanently", 302: "Found",
            400: "Bad Request", 403: "Forbidden", 404: "Not Found",
@@ -65,6 +71,7 @@ REASONS = {200: "OK", 204: "No Content", 301: "Moved Permanently", 302: "Found",
 
 state_dir = ""
 server_port = 0
+tls_port = 0
 log_lock = threading.Lock()
 
 
@@ -340,6 +347,8 @@ class ProxyHandler(socketserver.StreamRequestHandler):
 
     def connect(self, request):
         host, port = split_authority(request.target, 443)
+        if host.lower() == VENDOR_HOST and port == 443 and tls_port:
+            host, port = "127.0.0.1", tls_port
         if host.lower() not in LOOPBACK_NAMES:
             respond(self.connection, 502, [("Content-Length", 0)])
             return
@@ -377,7 +386,7 @@ class Listener(socketserver.ThreadingTCPServer):
 
 
 def main():
-    global state_dir, server_port
+    global state_dir, server_port, tls_port
     if len(sys.argv) not in (4, 5):
         sys.stderr.write("usage: http_server.py STATE PORT PROXY_PORT [TLS_PORT]\n")
         return 2
@@ -399,6 +408,14 @@ def main():
             context.minimum_version = ssl.TLSVersion.TLSv1_2
             context.load_cert_chain(os.path.join(state_dir, "tls", name + ".pem"))
             contexts[name] = context
+        vendor = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        vendor.minimum_version = ssl.TLSVersion.TLSv1_2
+        vendor.load_cert_chain(os.path.join(state_dir, "tls", "vendor.pem"))
+
+        def answer_as_vendor(connection, server_name, _context):
+            if server_name and server_name.lower() == VENDOR_HOST:
+                connection.context = vendor
+        contexts["localhost"].sni_callback = answer_as_vendor
         for offset, name in enumerate(names):
             listeners.append(Listener(("127.0.0.1", tls_port + offset), tls_handler(contexts, name, offset == 0)))
         listeners.append(Listener(("127.0.0.1", tls_port + 4), SilentHandler))

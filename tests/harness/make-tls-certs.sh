@@ -5,6 +5,7 @@
 # DIR/localhost.pem   localhost (DNS name), issued by that CA
 # DIR/expired.pem     localhost, issued by that CA, no longer valid
 # DIR/wrong-name.pem  tenvik-elsewhere.test only, issued by that CA
+# DIR/vendor.pem      aka.ms, the runtime vendor's download host, issued by that CA
 # DIR/untrusted.pem   localhost, issued by a CA nobody trusts
 # Each .pem holds the certificate and its key. Existing files are replaced.
 set -eu
@@ -33,6 +34,7 @@ make_ca stranger "Tenvik Test Stranger CA"
 issue localhost ca localhost 2
 issue expired ca localhost -1
 issue wrong-name ca tenvik-elsewhere.test 2
+issue vendor ca aka.ms 2
 issue untrusted stranger localhost 2
 quiet openssl x509 -in ca.crt -outform DER -out ca.der
 rm -f ca.key ca.crt ca.srl stranger.key stranger.crt stranger.srl

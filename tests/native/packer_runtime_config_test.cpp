@@ -164,6 +164,40 @@ TEST(PackerRuntimeConfig, AnExplicitRuleMustStartTheAppUnderItsRollForwardPolicy
   }
 }
 
+// The two decisions a fitting rule cannot mirror, as the real host showed
+// them: Disable is met by later patches; Major from the app's own major
+// installs it where a higher one would do.
+TEST(PackerRuntimeConfig, WhereTheHostDecidesOtherwiseThanAFittingRuleItIsSaid) {
+  using R = RollForward;
+  struct Case {
+    const char* rule;
+    R policy;
+    const char* version;
+    const char* says;  // nullptr: the host and the image agree
+  };
+  const Case cases[] = {
+      {"desktop:10.0.0", R::disable, "10.0.0", "any later 10.x"},
+      {"desktop:9.0.0", R::major, "9.0.0", "installs 9.x"},
+      {"desktop:9.0.0", R::latestMajor, "9.0.0", "installs 9.x"},
+      {"desktop:10.0.0", R::minor, "10.0.0", nullptr},
+      {"desktop:10.0.0", R::latestPatch, "10.0.0", nullptr},
+      {"desktop:10.0.0", R::major, "9.0.0", nullptr},  // an explicit higher major installs what runs it
+  };
+  for (const Case& c : cases) {
+    AppRuntime app;
+    app.framework = RuntimeFramework::desktop;
+    app.versionText = c.version;
+    app.version = *parseRuntimeVersion(c.version);
+    app.rollForward = c.policy;
+    const std::string says = hostDisagreement(*parseRuntimeRule(c.rule), app);
+    if (c.says) {
+      EXPECT_NE(says.find(c.says), std::string::npos) << c.rule << " " << rollForwardName(c.policy) << ": " << says;
+    } else {
+      EXPECT_EQ(says, "") << c.rule << " " << rollForwardName(c.policy);
+    }
+  }
+}
+
 TEST(PackerRuntimeConfig, TheConfigSitsBesideTheEntry) {
   EXPECT_EQ(runtimeConfigName("App.dll"), "App.runtimeconfig.json");
   EXPECT_EQ(runtimeConfigName("bin/My.App.DLL"), "bin/My.App.runtimeconfig.json");

@@ -11,7 +11,7 @@
 #include <map>
 #include <sstream>
 
-#include "launcher/image_settings.h"
+#include "settings/image_settings.h"
 #include "packer.h"
 #include "packer_test_images.h"
 #include "packer_test_files.h"
@@ -46,6 +46,13 @@ std::string imageWith(const std::string& record, const std::string& settings = "
 std::string config(const char* name, const char* version) {
   return std::string("{\"runtimeOptions\": {\"tfm\": \"net10.0\", \"framework\": {\"name\": \"") + name +
          "\", \"version\": \"" + version + "\"}}}";
+}
+
+// The settings text a stub without settings gets: firstLines (rule and
+// window), then every other key at its default.
+std::string withDefaults(const std::string& firstLines) {
+  const std::string all = formatImageSettings(ImageSettings{});
+  return firstLines + all.substr(all.find("download="));
 }
 
 std::string settingsOf(const std::string& image) {
@@ -138,7 +145,7 @@ TEST_F(PackerRuntime, FromAppStampsTheAppsRuleAndListShowsIt) {
   ASSERT_EQ(run(packApp10({})), 0) << err_.str();
   EXPECT_TRUE(err_.str().empty()) << err_.str();
   EXPECT_NE(out_.str().find("runtime rule desktop:10.0.0 (from "), std::string::npos) << out_.str();
-  EXPECT_EQ(settingsOf(readBytes(path("Setup.exe"))), "runtime=desktop:10.0.0\nprogress-window=off\n");
+  EXPECT_EQ(settingsOf(readBytes(path("Setup.exe"))), withDefaults("runtime=desktop:10.0.0\nprogress-window=off\n"));
 
   ASSERT_EQ(run({"list", "--json", path("Setup.exe")}), 0) << err_.str();
   EXPECT_NE(out_.str().find("\"runtime\":{\"rule\":\"desktop:10.0.0\",\"framework\":\"desktop\",\"major\":10,"
@@ -173,7 +180,7 @@ TEST_F(PackerRuntime, FromAppStampsTheAppsRuleAndListShowsIt) {
 
 TEST_F(PackerRuntime, ProgressWindowIsStampedOnOrOffAndOtherwiseKept) {
   ASSERT_EQ(run(packApp10({"--progress-window", "on"})), 0) << err_.str();
-  EXPECT_EQ(settingsOf(readBytes(path("Setup.exe"))), "runtime=desktop:10.0.0\nprogress-window=on\n");
+  EXPECT_EQ(settingsOf(readBytes(path("Setup.exe"))), withDefaults("runtime=desktop:10.0.0\nprogress-window=on\n"));
 
   // Off again from a stub that has it on; a stub's setting stays when not given.
   writeBytes(root_ / "stub-on.exe", imageWith(sampleVersionRecord(), "runtime=desktop:10\nprogress-window=on\n"));
@@ -190,7 +197,7 @@ TEST_F(PackerRuntime, ProgressWindowIsStampedOnOrOffAndOtherwiseKept) {
   ASSERT_EQ(run({"list", path("Kept.exe")}), 0);
   EXPECT_NE(out_.str().find("bundled runtime installers: none\nprogress window: on\n"), std::string::npos) << out_.str();
   ASSERT_EQ(run({"list", "--json", path("Off.exe")}), 0);
-  EXPECT_NE(out_.str().find("\"bundled\":[]},\"progressWindow\":false}"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("\"bundled\":[]},\"progressWindow\":false,"), std::string::npos) << out_.str();
 
   struct Case {
     std::vector<std::string> arguments;
@@ -329,6 +336,70 @@ TEST_F(PackerRuntime, BundledInstallersMustBeSignedByTheRequiredSigner) {
                            "Tenvik Test Impostor"})),
             0)
       << err_.str();
+}
+
+TEST_F(PackerRuntime, EverySettingIsStampedKeptWhenNotGivenAndListed) {
+  ASSERT_EQ(run(packApp10({"--download", "vendor", "--product-word", "Contoso", "--installer-signer", "Contoso Ltd",
+                           "--installer-wait", "120"})),
+            0)
+      << err_.str();
+  const std::optional<ImageSettings> stamped = parseImageSettings(settingsOf(readBytes(path("Setup.exe"))));
+  ASSERT_TRUE(stamped);
+  EXPECT_TRUE(stamped->install.download.vendor);
+  EXPECT_EQ(stamped->product, L"Contoso");
+  EXPECT_EQ(stamped->install.installerSigner, L"Contoso Ltd");
+  EXPECT_EQ(stamped->install.installerWaitSeconds, 120u);
+
+  // Restamped with one setting: the others stay as the first stamp left them.
+  fs::rename(path("Setup.exe"), path("stub-contoso.exe"));
+  ASSERT_EQ(run({"pack", "--entry", "App.dll", "--stub", path("stub-contoso.exe"), "--download",
+                 "https://downloads.example.com", "--output", path("Setup.exe"), path("app10")}),
+            0)
+      << err_.str();
+  const std::optional<ImageSettings> again = parseImageSettings(settingsOf(readBytes(path("Setup.exe"))));
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->install.download.base, L"https://downloads.example.com");
+  EXPECT_EQ(again->product, L"Contoso");
+  EXPECT_EQ(again->install.installerWaitSeconds, 120u);
+
+  ASSERT_EQ(run({"list", path("Setup.exe")}), 0);
+  EXPECT_NE(out_.str().find("download: https://downloads.example.com\nproduct word: Contoso\n"
+                            "installer signer: Contoso Ltd\ninstaller wait: 120 s\n"),
+            std::string::npos)
+      << out_.str();
+  ASSERT_EQ(run({"list", "--json", path("stub-contoso.exe")}), 0);
+  EXPECT_NE(out_.str().find("\"download\":\"vendor\",\"product\":\"Contoso\",\"installerSigner\":\"Contoso Ltd\","
+                            "\"installerWait\":120,\"downloadLimit\":900,\"runWait\":1800,\"installerBusyPause\":30000}"),
+            std::string::npos)
+      << out_.str();
+
+  // A stub made before these settings existed keeps its own lines; a setting
+  // it cannot know is added with a warning, never the defaults of the rest.
+  writeBytes(root_ / "stub-old.exe", imageWith(sampleVersionRecord(), "runtime=desktop:10\nprogress-window=on\n"));
+  ASSERT_EQ(run({"pack", "--entry", "App.dll", "--stub", path("stub-old.exe"), "--download", "vendor", "--output",
+                 path("Old.exe"), path("app10")}),
+            0)
+      << err_.str();
+  EXPECT_EQ(settingsOf(readBytes(path("Old.exe"))), "runtime=desktop:10.0.0\nprogress-window=on\ndownload=vendor\n");
+  EXPECT_NE(err_.str().find("no download line"), std::string::npos) << err_.str();
+
+  const std::vector<std::string> refused[] = {
+      packApp10({"--download", "ftp://example.com"}),
+      packApp10({"--download", "https://example.com/path"}),
+      packApp10({"--product-word", "Two Words"}),
+      packApp10({"--product-word", "CON"}),
+      packApp10({"--installer-wait", "0"}),
+      packApp10({"--installer-wait", "soon"}),
+      packApp10({"--installer-signer", "Line\nbreak"}),
+      packApp10({"--download", "vendor", "--download", "vendor"}),
+      {"pack", "--entry", "App.dll", "--download", "vendor", "--output", path("p.bmp"), path("app10")},
+      {"pack", "--entry", "App.dll", "--installer-wait", "5", "--output", path("p.bmp"), path("app10")},
+  };
+  for (const std::vector<std::string>& arguments : refused) {
+    fs::remove(path("Setup.exe"));
+    EXPECT_EQ(run(arguments), 2) << err_.str();
+    EXPECT_FALSE(fs::exists(path("Setup.exe")));
+  }
 }
 
 }  // namespace

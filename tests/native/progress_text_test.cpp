@@ -1,4 +1,5 @@
 #include "progress/progress_text.h"
+#include "runtime/runtime_steps.h"
 
 #include <gtest/gtest.h>
 

@@ -45,5 +45,20 @@ TEST(RetryBusyInstaller, TheShippedBoundsAllowTenRetriesInTenMinutes) {
   EXPECT_EQ(kInstallAlreadyRunning, 1618ul);
 }
 
+TEST(InstallerWait, NoRetryAndNoWaitOutlastTheInstallerWait) {
+  // A wait shorter than the ten minutes also ends the retries.
+  const BusyInstallerBounds shortWait = busyInstallerBounds(30000, 120000);
+  EXPECT_TRUE(retryBusyInstaller(1618, 0, 90000, shortWait));
+  EXPECT_FALSE(retryBusyInstaller(1618, 0, 90001, shortWait));
+  const BusyInstallerBounds longWait = busyInstallerBounds(30000, 3600000);
+  EXPECT_EQ(longWait.limitMs, kBusyInstallerLimitMs);
+  EXPECT_EQ(longWait.pauseMs, 30000ul);
+
+  EXPECT_EQ(installerWaitLeftMs(0, 3600000), 3600000ul);
+  EXPECT_EQ(installerWaitLeftMs(3599999, 3600000), 1ul);
+  EXPECT_EQ(installerWaitLeftMs(3600000, 3600000), 0ul);
+  EXPECT_EQ(installerWaitLeftMs(1ull << 40, 3600000), 0ul);  // long past: never wraps into a long wait
+}
+
 }  // namespace
 }  // namespace tenvik

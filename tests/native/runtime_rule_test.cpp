@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/image_settings.h"
+#include "settings/image_settings.h"
 
 namespace tenvik {
 namespace {
@@ -55,7 +55,10 @@ TEST(ImageSettings, DefaultsWhenEmptyAndReadsBackWhatItWrites) {
   ASSERT_TRUE(empty);
   EXPECT_TRUE(empty->runtime.isStandard());
   EXPECT_FALSE(empty->progressWindow);
-  EXPECT_EQ(formatImageSettings(ImageSettings{}), "runtime=desktop+base:6\nprogress-window=off\n");
+  EXPECT_EQ(formatImageSettings(ImageSettings{}),
+            "runtime=desktop+base:6\nprogress-window=off\ndownload=https://download.tenvik.com\nproduct=Tenvik\n"
+            "installer-signer=Microsoft Corporation\ninstaller-wait=3600\ndownload-limit=900\nrun-wait=1800\n"
+            "installer-busy-pause-ms=30000\n");
 
   ImageSettings changed;
   changed.runtime = *parseRuntimeRule("desktop:10.0.2");

@@ -101,6 +101,32 @@ TEST(RuleSteps, TheStandardRuleKeepsTheLiteralSteps) {
   }
 }
 
+TEST(InstallerAddress, TheVendorsPermanentAddressForEveryFrameworkArchitectureAndMajor) {
+  struct Case {
+    RuntimeFramework framework;
+    bool x64;
+    unsigned long major;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {RuntimeFramework::desktop, true, 6, L"https://aka.ms/dotnet/6.0/windowsdesktop-runtime-win-x64.exe"},
+      {RuntimeFramework::desktop, false, 6, L"https://aka.ms/dotnet/6.0/windowsdesktop-runtime-win-x86.exe"},
+      {RuntimeFramework::base, true, 6, L"https://aka.ms/dotnet/6.0/dotnet-runtime-win-x64.exe"},
+      {RuntimeFramework::base, false, 6, L"https://aka.ms/dotnet/6.0/dotnet-runtime-win-x86.exe"},
+      {RuntimeFramework::desktop, true, 10, L"https://aka.ms/dotnet/10.0/windowsdesktop-runtime-win-x64.exe"},
+      {RuntimeFramework::base, false, 10, L"https://aka.ms/dotnet/10.0/dotnet-runtime-win-x86.exe"},
+      {RuntimeFramework::base, true, 999, L"https://aka.ms/dotnet/999.0/dotnet-runtime-win-x64.exe"},
+  };
+  const DownloadSource vendor{true, L""};
+  for (const Case& c : cases) {
+    EXPECT_EQ(installerAddressFor(vendor, c.framework, c.x64, c.major), c.expected);
+  }
+  // A base of the release's own keeps the historical addresses.
+  const DownloadSource own{false, L"https://download.tenvik.com"};
+  EXPECT_EQ(installerAddressFor(own, RuntimeFramework::desktop, true, 6), L"https://download.tenvik.com/dotnet/desktop?arch=amd64");
+  EXPECT_EQ(installerAddressFor(own, RuntimeFramework::base, false, 10), L"https://download.tenvik.com/dotnet?arch=x86&version=10");
+}
+
 TEST(ManualDownloadPage, NamesTheMajorsPage) {
   EXPECT_EQ(manualDownloadPage(6), runtime::kManualDownloadPage);
   EXPECT_EQ(manualDownloadPage(10), L"https://dotnet.microsoft.com/download/dotnet/10.0");

@@ -25,6 +25,19 @@
 //                                    registering, wait until it exists (two
 //                                    minutes at most), as a long installation
 //                                    would keep the machine busy
+//   TENVIK_FAKE_INSTALLER_LAYOUT     Windows path of a runtime laid out by
+//                                    tests/harness/real-runtime.sh: its tree
+//                                    is copied into TENVIK_FAKE_INSTALLER_LOCATION
+//                                    (required), then registered as the
+//                                    vendor's installer registers it: each
+//                                    shared\<framework>\<version> copied as a
+//                                    value under <install key>\sharedfx\<framework>,
+//                                    InstallLocation, and sharedhost's Version
+//                                    (newest host\fxr) and Path. REGISTER and
+//                                    VERSION are not used then.
+//   TENVIK_FAKE_INSTALLER_INSTALL_KEY
+//                                    the install key for LAYOUT; default
+//                                    SOFTWARE\WOW6432Node\dotnet\Setup\InstalledVersions\x64
 //   TENVIK_FAKE_INSTALLER_TRY_OWN_FILE
 //                                    when set, try to open the program's own
 //                                    file for writing and for deletion, as
@@ -42,6 +55,7 @@
 //   directory=<current directory>
 //   module=<own file name>
 //   registered=<framework keys registered, ';'-separated; empty for none>
+//   laid_out=<framework/version copied, ';'-separated>  with LAYOUT only
 //   own_file_write=<denied|allowed>    with TRY_OWN_FILE only
 //   own_file_delete=<denied|allowed>   with TRY_OWN_FILE only
 //   env.<NAME>=<value>                 each variable of environmentReport that is set
@@ -52,6 +66,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/runtime_rule.h"
 #include "standin_report.h"
 
 namespace {
@@ -104,6 +119,71 @@ bool registerRuntime(const std::wstring& frameworkKey, const std::wstring& versi
                   static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
 }
 
+// The version order the product's own rules use; names that do not read as
+// versions never win.
+bool newerVersion(const std::wstring& a, const std::wstring& b) {
+  const auto left = tenvik::parseRuntimeVersion(standin::utf8(a));
+  const auto right = tenvik::parseRuntimeVersion(standin::utf8(b));
+  return left && (!right || tenvik::compareRuntimeVersions(*left, *right) > 0);
+}
+
+std::vector<std::wstring> subfolders(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = data.cFileName;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+bool copyTree(const std::wstring& from, const std::wstring& to) {
+  CreateDirectoryW(to.c_str(), nullptr);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ok = copyTree(from + L"\\" + name, to + L"\\" + name) && ok;
+    } else {
+      ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return ok;
+}
+
+// Copies the laid-out runtime and registers what it copied; returns the
+// frameworks as "name/version;..." (empty when the copy failed).
+std::wstring layOutRuntime(const std::wstring& source, std::wstring location, const std::wstring& installKey) {
+  while (!location.empty() && location.back() == L'\\') location.pop_back();
+  if (location.empty() || !copyTree(source, location)) return std::wstring();
+  const DWORD present = 1;
+  std::wstring laidOut;
+  for (const std::wstring& framework : subfolders(source + L"\\shared")) {
+    for (const std::wstring& version : subfolders(source + L"\\shared\\" + framework)) {
+      setValue(installKey + L"\\sharedfx\\" + framework, version, REG_DWORD, &present, sizeof(present));
+      laidOut += (laidOut.empty() ? L"" : L";") + framework + L"/" + version;
+    }
+  }
+  const std::wstring path = location + L"\\";
+  const auto bytes = [](const std::wstring& text) { return static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)); };
+  setValue(installKey, L"InstallLocation", REG_SZ, path.c_str(), bytes(path));
+  std::wstring newestHost;
+  for (const std::wstring& version : subfolders(location + L"\\host\\fxr")) {
+    if (newestHost.empty() || newerVersion(version, newestHost)) newestHost = version;
+  }
+  setValue(installKey + L"\\sharedhost", L"Version", REG_SZ, newestHost.c_str(), bytes(newestHost));
+  setValue(installKey + L"\\sharedhost", L"Path", REG_SZ, path.c_str(), bytes(path));
+  return laidOut;
+}
+
 // Opens path with access, sharing everything, and closes it again at once.
 std::wstring openOutcome(const wchar_t* path, DWORD access) {
   HANDLE file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -130,6 +210,15 @@ int main() {
   if (sleepMs > 0) Sleep(sleepMs);
   standin::waitForFile(standin::variable(L"TENVIK_FAKE_INSTALLER_WAIT_FOR"));
 
+  const std::wstring layout = standin::variable(L"TENVIK_FAKE_INSTALLER_LAYOUT");
+  std::wstring installKey = standin::variable(L"TENVIK_FAKE_INSTALLER_INSTALL_KEY");
+  if (installKey.empty()) installKey = L"SOFTWARE\\WOW6432Node\\dotnet\\Setup\\InstalledVersions\\x64";
+  std::wstring laidOut;
+  if (!layout.empty()) {
+    laidOut = layOutRuntime(layout, location, installKey);
+    keys.clear();
+  }
+
   std::wstring registered;
   for (const std::wstring& key : split(keys, L';')) {
     if (!registerRuntime(key, version, location)) continue;
@@ -143,6 +232,7 @@ int main() {
                                                                {"directory", standin::currentDirectory()},
                                                                {"module", module},
                                                                {"registered", registered}};
+  if (!layout.empty()) report.push_back({"laid_out", laidOut});
   if (!standin::variable(L"TENVIK_FAKE_INSTALLER_TRY_OWN_FILE").empty()) {
     report.push_back({"own_file_write", openOutcome(module, GENERIC_WRITE)});
     report.push_back({"own_file_delete", openOutcome(module, DELETE)});

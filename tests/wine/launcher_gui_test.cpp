@@ -153,7 +153,7 @@ TEST_F(LauncherGui, InvisibleWindowStationMakesTheRunSilent) {
 
 // An image whose rule asks for another major names that major's page.
 TEST_F(LauncherGui, TheErrorBoxNamesThePageOfTheRulesMajor) {
-  setDataResource(exe_, 103, "runtime=desktop:10\n");
+  changeImageSettings(exe_, [](ImageSettings& settings) { settings.runtime = *parseRuntimeRule("desktop:10"); });
   RunningProgram program = start(exe_, L"");
   ASSERT_TRUE(program.process);
   const HWND box = waitForErrorBox(program, 240000);

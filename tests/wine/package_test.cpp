@@ -153,7 +153,7 @@ TEST_F(Package, SetupPayloadResourceHoldsTheSampleApplication) {
   const PackageExtraction package = extract();
   EXPECT_TRUE(package.intact);
   EXPECT_EQ(package.launchTarget, at("Sample.App.dll"));
-  const std::wstring sample = test::sourcePath(L"samples\\app");
+  const std::wstring sample = test::sourcePath(L"tests\\data\\sample-app");
   const auto expected = listFilesRecursive(sample);
   EXPECT_EQ(extracted(), expected);
   for (const auto& name : expected) {

@@ -54,6 +54,8 @@ class RuntimeInstall : public ::testing::Test {
     ASSERT_TRUE(product_.handle);
     installerFolder_ = productFolder_ + L"\\Runtime.tmp";
     installerFile_ = installerFolder_ + L"\\" + runtime::kInstallerFileName;
+    // As the test build's own image says, with the loopback server as its base.
+    settings_.download.base = test::downloadBaseUrl();
   }
 
   void TearDown() override {
@@ -95,6 +97,7 @@ class RuntimeInstall : public ::testing::Test {
   std::vector<test::StandinRun> installerRuns() const { return test::readStandinRuns(report_); }
 
   std::string installer_;
+  InstallSettings settings_;
   std::wstring scratch_;
   std::wstring report_;
   std::wstring temp_;
@@ -121,7 +124,8 @@ TEST_F(RuntimeInstall, TheRegistryAloneDecidesNotTheExitCode) {
     cleanRegistry();
     SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_EXIT", c.exitCode);
     installerRegisters(c.registers ? runtime::kBaseFrameworkX86 : L"none");
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_), c.registers)
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_),
+              c.registers)
         << "exit " << test::narrow(c.exitCode);
   }
 }
@@ -130,7 +134,7 @@ TEST_F(RuntimeInstall, TheInstallerIsWaitedFor) {
   serveInstallerEverywhere();
   installerRegisters(runtime::kDesktopFrameworkX64);
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_SLEEP_MS", L"2000");
-  EXPECT_TRUE(ensureRuntimeX64(true, productFolder_));
+  EXPECT_TRUE(ensureRuntimeX64(settings_, true, productFolder_));
   EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet/desktop?arch=amd64"});
 }
 
@@ -139,7 +143,7 @@ TEST_F(RuntimeInstall, ADesktopInstallerThatBringsTheBaseRuntimeEndsTheSearch) {
   // The second run would register the desktop runtime; it must not happen.
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", runtime::kBaseFrameworkX86);
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2", runtime::kDesktopFrameworkX86);
-  EXPECT_TRUE(ensureRuntimeX86(false, productFolder_));
+  EXPECT_TRUE(ensureRuntimeX86(settings_, false, productFolder_));
   EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet/desktop?arch=x86"});
   EXPECT_FALSE(isRuntimeInstalled(runtime::kDesktopFrameworkX86));
 }
@@ -148,7 +152,7 @@ TEST_F(RuntimeInstall, TheBaseInstallerRescuesAFailedDesktopInstallation) {
   serveInstallerEverywhere();
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN1", L"none");
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER_RUN2", runtime::kBaseFrameworkX64);
-  EXPECT_TRUE(ensureRuntimeX64(true, productFolder_));
+  EXPECT_TRUE(ensureRuntimeX64(settings_, true, productFolder_));
   EXPECT_EQ(requestedTargets(), (std::vector<std::string>{"/dotnet/desktop?arch=amd64", "/dotnet?arch=amd64"}));
   EXPECT_EQ(installerRuns().size(), 2u);
 }
@@ -179,7 +183,7 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
     createDirectories(installerFolder_);
     test::writeFileBytes(installerFile_, "left over from an interrupted run");
     const long handlesBefore = test::openHandleCount();
-    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", productFolder_);
+    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", settings_, productFolder_);
     EXPECT_EQ(test::openHandleCount(), handlesBefore) << c.what;
     EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet?arch=x86"}) << c.what;
     EXPECT_FALSE(test::fileExists(installerFile_)) << c.what;
@@ -192,17 +196,22 @@ TEST_F(RuntimeInstall, AFailedDownloadStartsNothingAndLeavesNoFile) {
 TEST_F(RuntimeInstall, OnlyAnInstallerSignedByTheRequiredSignerRuns) {
   std::string tampered = installer_;
   tampered[tampered.size() / 2] ^= 0x01;  // inside the program's sections, well before the signature
+  const std::string unsigned_ = test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-unsigned.exe"));
+  const std::wstring required = settings_.installerSigner;
   struct Case {
     const char* what;
     std::string body;
+    std::wstring signer;  // the settings' installer signer
     bool runs;
   };
   const Case cases[] = {
-      {"unsigned", test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-unsigned.exe")), false},
-      {"tampered after signing", tampered, false},
+      {"unsigned", unsigned_, required, false},
+      {"tampered after signing", tampered, required, false},
       {"signed by someone else",
-       test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-wrong-signer.exe")), false},
-      {"signed by the required signer", installer_, true},
+       test::readFileBytes(test::buildPath(L"standins\\fake_runtime_installer-wrong-signer.exe")), required, false},
+      {"signed by the required signer", installer_, required, true},
+      {"signed, but the settings require another signer", installer_, L"Contoso Ltd", false},
+      {"unsigned, with the check turned off in the settings", unsigned_, L"", true},
   };
   installerRegisters(runtime::kBaseFrameworkX86);
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_TRY_OWN_FILE", L"1");
@@ -214,7 +223,9 @@ TEST_F(RuntimeInstall, OnlyAnInstallerSignedByTheRequiredSignerRuns) {
     route.body = c.body;
     test::setRoute("/dotnet?arch=x86", route);
     const size_t runsBefore = installerRuns().size();
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_), c.runs);
+    settings_.installerSigner = c.signer;
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_),
+              c.runs);
     const std::vector<test::StandinRun> runs = installerRuns();
     ASSERT_EQ(runs.size(), runsBefore + (c.runs ? 1 : 0));
     EXPECT_FALSE(test::fileExists(installerFile_));
@@ -235,7 +246,7 @@ TEST_F(RuntimeInstall, WithoutAProductFolderNothingIsWrittenOrRun) {
     SCOPED_TRACE(test::narrow(folder));
     test::resetHttpServer();
     serveInstallerEverywhere();
-    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", folder);
+    installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", settings_, folder);
     EXPECT_EQ(requestedTargets(), std::vector<std::string>{"/dotnet?arch=x86"});  // the download comes first
     EXPECT_TRUE(installerRuns().empty());
     EXPECT_FALSE(test::fileExists(inCurrent));
@@ -249,7 +260,7 @@ TEST_F(RuntimeInstall, TheInstallerRunsFromItsOwnFolderInTheProductFolder) {
   // The user's temporary directory plays no part: not even one it cannot use.
   useTemporaryDirectory(L"C:\\" + std::wstring(300, L't'));
   installerRegisters(runtime::kBaseFrameworkX86);
-  EXPECT_TRUE(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_));
+  EXPECT_TRUE(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_));
   const std::vector<test::StandinRun> runs = installerRuns();
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(test::comparablePath(runs[0].at("module")), test::comparablePath(installerFile_));
@@ -295,7 +306,8 @@ TEST_F(RuntimeInstall, APlantedOrHeldInstallerIsNeverTheOneRun) {
       ASSERT_TRUE(planter);
     }
     const size_t runsBefore = installerRuns().size();
-    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), true, productFolder_), c.installs);
+    EXPECT_EQ(ensureRuntime(runtime::kBaseFrameworkX86, url(L"/dotnet?arch=x86"), settings_, true, productFolder_),
+              c.installs);
     const std::vector<test::StandinRun> runs = installerRuns();
     ASSERT_EQ(runs.size(), runsBefore + (c.installs ? 1 : 0));
     if (c.installs) {
@@ -317,10 +329,10 @@ TEST_F(RuntimeInstall, APlantedOrHeldInstallerIsNeverTheOneRun) {
 
 TEST_F(RuntimeInstall, NoHandleOutlivesAnInstallation) {
   serveInstallerEverywhere();
-  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", productFolder_);  // loads what stays loaded
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", settings_, productFolder_);  // loads what stays loaded
   const long before = test::openHandleCount();
   if (before < 0) GTEST_SKIP() << "the platform does not list handles";
-  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", productFolder_);
+  installRuntime(url(L"/dotnet?arch=x86"), L"/quiet /norestart", settings_, productFolder_);
   EXPECT_EQ(installerRuns().size(), 2u);
   EXPECT_EQ(test::openHandleCount(), before);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/wine_support.h"
+#include "system/registry_text.h"
 #include "system/unique_handle.h"
 
 namespace tenvik {

@@ -1,8 +1,8 @@
 // Runs of the real Setup.exe that meet each other: a second run of one
 // product, two products that both miss the runtime, and a runtime installer
-// that meets another installation (1618). SetupOther.exe is the program
-// built for the product word TenvikOther, with a run wait of 3 s and a pause
-// of 100 ms before a busy installer runs again.
+// that meets another installation (1618). The second product is the same
+// program stamped with the product word TenvikOther, a run wait of 3 s and a
+// pause of 100 ms before a busy installer runs again.
 
 #include <windows.h>
 
@@ -73,7 +73,12 @@ class SetupConcurrency : public LaunchTest {
     CreateDirectoryW((scratch_ + L"\\one").c_str(), nullptr);
     CreateDirectoryW((scratch_ + L"\\other").c_str(), nullptr);
     exe_ = setupWithPackage(scratch_ + L"\\one", entries);
-    otherExe_ = setupWithPackage(scratch_ + L"\\other", entries, L"standins\\SetupOther.exe");
+    otherExe_ = setupWithPackage(scratch_ + L"\\other", entries);
+    changeImageSettings(otherExe_, [](ImageSettings& settings) {
+      settings.product = L"TenvikOther";
+      settings.runWaitSeconds = 3;
+      settings.install.installerBusyPauseMs = 100;
+    });
   }
   void TearDown() override {
     releaseGate(gate_);  // a stand-in still waiting ends

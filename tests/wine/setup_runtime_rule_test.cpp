@@ -56,10 +56,12 @@ class SetupRuntimeRule : public LaunchTest {
   std::wstring image(const std::wstring& original) {
     return setupWithPackage(scratch_, {{"App.dll", "app"}}, original);
   }
-  // A copy of Setup.exe whose settings resource holds settings.
+  // A copy of Setup.exe whose settings resource holds settings, after the
+  // line that names the loopback server as its download base: a key the
+  // resource lacks takes the program's own default.
   std::wstring imageWithSettings(const std::string& settings) {
     const std::wstring exe = image(L"Setup.exe");
-    setDataResource(exe, kSettingsId, settings);
+    setDataResource(exe, kSettingsId, "download=" + narrow(downloadBaseUrl()) + "\n" + settings);
     return exe;
   }
 
@@ -170,6 +172,9 @@ TEST_F(SetupRuntimeRule, MalformedSettingsEndTheRunBeforeAnythingIsTouched) {
       "progress-window=maybe\n",
       "colour=blue\n",
       "runtime desktop:10\n",
+      "download=ftp://example.com\n",
+      "product=CON\n",
+      "installer-wait=0\n",
   };
   serveInstaller("/dotnet/desktop?arch=amd64");
   installerRegisters(runtime::kDesktopFrameworkX64, L"6.0.36");

@@ -63,7 +63,7 @@ TEST_F(Win32RuntimeRule, ABaseRuleAsksForTheX86BaseInstallerOnce) {
   serveInstaller("/dotnet?arch=x86&version=10");
   SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_REGISTER", L"none");
   const std::wstring exe = setupWithPackage(scratch_, {{"App.dll", "app"}});
-  setDataResource(exe, 103, "runtime=base:10\n");
+  changeImageSettings(exe, [](ImageSettings& settings) { settings.runtime = *parseRuntimeRule("base:10"); });
   EXPECT_EQ(runSetup(exe, L"--silent").exitCode, 1u);
   EXPECT_EQ(requests(), std::vector<std::string>{"/dotnet?arch=x86&version=10"});
   EXPECT_FALSE(hostReport().present);

@@ -22,7 +22,7 @@ namespace {
 
 const wchar_t* const kInstallerVariables[] = {
     L"TENVIK_FAKE_INSTALLER_REPORT", L"TENVIK_FAKE_INSTALLER_REGISTER", L"TENVIK_FAKE_INSTALLER_LOCATION",
-    L"TENVIK_FAKE_INSTALLER_EXIT",   L"WINEDLLOVERRIDES",
+    L"TENVIK_FAKE_INSTALLER_EXIT",   L"TENVIK_FAKE_INSTALLER_WAIT_FOR", L"WINEDLLOVERRIDES",
 };
 
 // Set for Setup.exe as the user's environment could set them; none may reach
@@ -230,15 +230,17 @@ TEST_F(SetupRuntime, AScriptWithoutAutoDetectionIsNotUsed) {
   EXPECT_TRUE(requests("proxy").empty());
 }
 
-// SetupTls.exe: the same program built for https://localhost:TLS_PORT.
+// The same program stamped with https://localhost:TLS_PORT as its download
+// base, and a short download limit so that a stalled server costs little.
 class SetupRuntimeOverTls : public SetupRuntime {
  protected:
   void SetUp() override {
     SetupRuntime::SetUp();
     if (IsSkipped()) return;
-    const std::wstring dir = scratch_ + L"\\tls";
-    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
-    exe_ = setupWithPackage(dir, {{"App.dll", "app"}}, L"standins\\SetupTls.exe");
+    changeImageSettings(exe_, [](ImageSettings& settings) {
+      settings.install.download = {false, tlsBaseUrl()};
+      settings.install.downloadLimitSeconds = 15;
+    });
   }
   // Directly the target arrives as it is; through the proxy's tunnel, as the
   // whole address.
@@ -295,6 +297,102 @@ TEST_F(SetupRuntimeOverTls, ARefusedOrStalledServerEndsTheRunAsForAFailedDownloa
     EXPECT_TRUE(installerRuns().empty());
     EXPECT_FALSE(fileExists(installerFile_));
     EXPECT_FALSE(hostReport().present);
+  }
+}
+
+TEST_F(SetupRuntimeOverTls, ARedirectFromHttpsToPlainHttpIsRefused) {
+  trustTestCertificateAuthority();
+  RouteSpec down;
+  down.redirect = narrow(downloadBaseUrl()) + "/plain/installer.exe";
+  setRoute(kDesktopX64, down);
+  setRoute(kBaseX64, down);
+  serveInstaller("/plain/installer.exe");
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  const RunResult run = runSetup(exe_, L"--silent");
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_TRUE(tlsRequested(kDesktopX64));
+  EXPECT_TRUE(tlsRequested(kBaseX64));
+  // WinHTTP itself refuses to follow (the policy the download sets): the
+  // plain address is never even asked for.
+  EXPECT_TRUE(requests("server").empty());
+  EXPECT_TRUE(installerRuns().empty());
+  EXPECT_FALSE(fileExists(installerFile_));
+}
+
+// stamped\Vendor.exe is the built stub stamped by tenvik-pack with
+// --download vendor. The user's proxy (on loopback) tunnels the vendor's host
+// to the trusted TLS server, which answers that name with a certificate the
+// test prefix alone trusts; the vendor's address redirects to the file.
+TEST_F(SetupRuntime, TheVendorSourceAsksTheVendorsAddressAndFollowsItsRedirect) {
+  const std::wstring dir = scratch_ + L"\\vendor";
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+  exe_ = setupWithPackage(dir, {{"App.dll", "app"}}, L"stamped\\Vendor.exe");
+  trustTestCertificateAuthority();
+  const std::string address = "/dotnet/6.0/windowsdesktop-runtime-win-x64.exe";
+  const std::string file = "/files/windowsdesktop-runtime-6.0.36-win-x64.exe";
+  RouteSpec redirect;
+  redirect.redirect = file;
+  setRoute(address, redirect);
+  serveInstaller(file);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+  UserProxySettings proxy;
+  proxy.proxy = narrow(proxyAddress());
+  setUserProxySettings(proxy);
+
+  EXPECT_EQ(runSetup(exe_, L"--silent", 7).exitCode, 7u);
+  std::vector<std::string> overTls;  // inside the tunnel Wine names the whole address, port included
+  for (const auto& request : loggedRequests()) {
+    if (request.via != "tls") continue;
+    const std::string vendor = "https://aka.ms:443";
+    overTls.push_back(request.target.rfind(vendor, 0) == 0 ? request.target.substr(vendor.size()) : request.target);
+  }
+  EXPECT_EQ(overTls, (std::vector<std::string>{address, file}));
+  const std::vector<std::string> connects = requests("proxy");
+  EXPECT_FALSE(connects.empty());
+  for (const std::string& target : connects) EXPECT_EQ(target, "aka.ms:443");
+  EXPECT_EQ(installerRuns().size(), 1u);
+  EXPECT_TRUE(hostReport().present);
+}
+
+// An image stamped with an installer wait of 2 s; the installer waits for a
+// file the test writes only once the run has ended (or two minutes pass:
+// then it registers the runtime, and an unbounded wait would have started
+// the host).
+TEST_F(SetupRuntime, AnInstallerThatOutlastsTheInstallerWaitIsLeftRunningAndTheRunGoesOn) {
+  changeImageSettings(exe_, [](ImageSettings& settings) { settings.install.installerWaitSeconds = 2; });
+  const std::wstring release = scratch_ + L"\\release-installer";
+  SetEnvironmentVariableW(L"TENVIK_FAKE_INSTALLER_WAIT_FOR", release.c_str());
+  serveInstaller(kDesktopX64);
+  installerRegisters(runtime::kDesktopFrameworkX64);
+
+  const RunResult run = runSetup(exe_, L"--silent");
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 1u);  // the probe decided as after a failed installation
+  EXPECT_EQ(requests(), (std::vector<std::string>{kDesktopX64, kBaseX64}));  // the fallback was tried
+  EXPECT_TRUE(installerRuns().empty()) << "the installer was not left running";
+  EXPECT_FALSE(hostReport().present);
+
+  // Left running, it finishes its installation, and the next run finds it.
+  writeFileBytes(release, "go");
+  for (int i = 0; i < 100 && installerRuns().empty(); ++i) Sleep(100);
+  EXPECT_EQ(installerRuns().size(), 1u);
+  Sleep(500);  // its process ends just after its report
+  EXPECT_EQ(runSetup(exe_, L"--silent", 4).exitCode, 4u);
+  EXPECT_EQ(installerRuns().size(), 1u);
+}
+
+// A download host that does not resolve (a vendor host the machine cannot
+// look up, a mistyped base): every run ends with 1 after asking for both
+// runtimes, and none faults when WinHTTP's lookup threads outlive the
+// download (winhttp_library.cpp).
+TEST_F(SetupRuntime, AnUnresolvableDownloadHostEndsEveryRunWithOne) {
+  changeImageSettings(exe_, [](ImageSettings& settings) {
+    settings.install.download = {false, L"https://tenvik-nowhere.invalid"};
+  });
+  for (int i = 0; i < 3; ++i) {
+    const RunResult run = runSetup(exe_, L"--silent");
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1u);
   }
 }
 

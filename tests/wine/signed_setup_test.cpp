@@ -47,7 +47,7 @@ TEST_F(SignedSetup, CarriesAValidSignatureAndRunsTheSampleApplication) {
   ASSERT_TRUE(report.present);
   EXPECT_EQ(report.parameters, narrow(workDirectory()) + "\\Sample.App.dll --silent");
   for (const char* name : {"Sample.App.dll", "Sample.App.deps.json", "Sample.App.runtimeconfig.json"}) {
-    const std::string bytes = readFileBytes(sourcePath(L"samples\\app\\" + widen(name)));
+    const std::string bytes = readFileBytes(sourcePath(L"tests\\data\\sample-app\\" + widen(name)));
     ASSERT_TRUE(report.files.count(name)) << name;
     EXPECT_EQ(report.files.at(name), fileSignature(bytes)) << name;
   }

@@ -40,9 +40,11 @@ pack       Packs every file below FOLDER, ENTRY first (the file dotnet.exe is
   --output OUT          the file to write (replaced only once complete)
   --stub STUB           a Setup.exe to copy; OUT becomes a Setup.exe
   --payload FILE.bmp    a payload bitmap to stamp, instead of FOLDER
-  --product-word WORD   the build's product word, for the path-length
-                        warnings (default Tenvik: files unpack below
-                        C:\ProgramData\WORD\Setup.tmp\)
+  --product-word WORD   the product word: files unpack below
+                        C:\ProgramData\WORD\Setup.tmp\ (checked for path
+                        lengths); with --stub also stamped: it names that
+                        folder, the run's lock and the window caption.
+                        Default: as STUB (else Tenvik)
 STAMP OPTIONS (with --stub only):
   --icon FILE.ico       replace the icon group with the images of FILE.ico
   --product-name NAME   the version record's ProductName
@@ -63,8 +65,19 @@ STAMP OPTIONS (with --stub only):
                         is read from its version record unless named.
                         Repeatable, one per framework and architecture
   --installer-signer NAME
-                        the signer every bundled installer must be signed by
-                        (default Microsoft Corporation; empty: no check)
+                        the common name every runtime installer, downloaded
+                        or bundled, must be signed by (empty: no check);
+                        default: as STUB
+  --download vendor|URL
+                        where the image downloads a missing runtime from:
+                        vendor, the runtime vendor's own addresses, or the
+                        base https://host[:port] of a server of your own;
+                        default: as STUB
+  --installer-wait SECONDS
+                        the most the image waits for a runtime installer
+                        (1 to 86400; it is then left running and the run
+                        goes on as after a failed installation); default:
+                        as STUB
   --progress-window on|off
                         whether the image shows its progress window (waiting
                         for another run, downloading a runtime, a long
@@ -75,8 +88,8 @@ list       Shows what a Setup.exe or payload bitmap holds: every entry in
            and uncompressed totals, whether the payload is intact (gzip
            trailer checks out, the archive ends exactly after an entry, every
            name is one extraction accepts), and for a Setup.exe its version
-           record, runtime rule and bundled runtime installers. --json
-           prints one JSON object instead.
+           record, runtime rule, bundled runtime installers and settings.
+           --json prints one JSON object instead.
 
 extract    Writes the entries of a Setup.exe or payload bitmap below DIR
            (created when missing), refusing the names the bootstrapper
@@ -108,7 +121,7 @@ exit codes:
  10  runtimeconfig.json is not valid JSON or names no usable framework
  11  the runtime rule cannot run the application under its roll-forward policy
  12  a bundled installer carries no signature that covers it
- 13  a bundled installer is signed by someone other than --installer-signer
+ 13  a bundled installer is signed by someone other than the installer signer
  14  a bundled installer does not say which runtime it installs
 )";
 

@@ -91,7 +91,7 @@ InstallerIdentity checkInstaller(std::string_view file, const std::string& name,
   }
   if (signature.signer != requiredSigner) {
     throw PackError(what + " is signed by \"" + signature.signer + "\", not by the required signer \"" +
-                        requiredSigner + "\" (--installer-signer)",
+                        requiredSigner + "\" (the image's installer signer: --installer-signer, else the stub's)",
                     exitInstallerSigner);
   }
   return *identity;

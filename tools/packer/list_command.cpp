@@ -119,8 +119,7 @@ void printJson(const std::string& file, const LoadedPayload& loaded, const Paylo
     const RuntimeListing runtime = runtimeListing(loaded.dataResources);
     json.key("runtime");
     writeRuntimeJson(runtime, json);
-    json.key("progressWindow");
-    writeProgressWindowJson(runtime, json);
+    writeSettingsJson(runtime, json);
   }
   json.endObject();
   out << "\n";

@@ -13,6 +13,7 @@
 #include "payload_check.h"
 #include "progress_line.h"
 #include "runtime_stamp.h"
+#include "settings/image_settings.h"
 #include "setup_image.h"
 #include "utf_text.h"
 
@@ -67,7 +68,7 @@ struct PackRequest {
   std::string output;
   std::optional<std::string> stub, payload, entry, folder, icon;
   StampOptions stamp;  // icons filled in once the file is read
-  std::string productWord = "Tenvik";
+  std::optional<std::string> productWord;
 };
 
 // The request on the command line; nothing, with problem set to what to
@@ -113,8 +114,11 @@ std::optional<PackRequest> packRequest(const std::vector<std::string>& arguments
   if (!request.stub && (request.icon || version.productName || version.company || version.fileVersion)) {
     return refuse("--icon, --product-name, --company and --file-version need --stub");
   }
-  request.productWord = option("--product-word").value_or(request.productWord);
-  if (request.productWord.empty()) return refuse("--product-word must not be empty");
+  request.productWord = option("--product-word");
+  if (request.productWord && !parseProductSetting(*request.productWord)) {
+    return refuse("--product-word is 1 to 64 letters, digits, \".\", \"-\" and \"_\", starting with a letter or "
+                  "digit, not ending with \".\", and no device name such as CON");
+  }
   return request;
 }
 
@@ -149,9 +153,12 @@ int runPack(const std::vector<std::string>& arguments, Console& console) {
   auto request = rest ? packRequest(*rest, console.err, problem) : std::nullopt;
   if (!request) return usageError(console, problem, packUsage);
   if (!request->stub && runtime.given()) {
-    return usageError(console, "--runtime, --runtime-installer, --installer-signer and --progress-window need --stub",
+    return usageError(console,
+                      "--runtime, --runtime-installer, --installer-signer, --progress-window, --download and "
+                      "--installer-wait need --stub",
                       packUsage);
   }
+  runtime.product = request->productWord;
   StampOptions& stamp = request->stamp;
   if (request->icon) {
     const std::string iconBytes = readInputFile(fs::u8path(*request->icon));
@@ -180,7 +187,9 @@ int runPack(const std::vector<std::string>& arguments, Console& console) {
   PackSummary summary;
   const std::string bitmap = request->payload ? checkedBitmapFile(fs::u8path(*request->payload), summary)
                                               : bitmapOfFolder(*request, console, summary);
-  warnAboutLongPaths(summary.names, request->productWord, console.err);
+  warnAboutLongPaths(summary.names,
+                     productWordFor(runtime, request->stub ? std::optional<std::string>(stubBytes) : std::nullopt),
+                     console.err);
 
   const fs::path output = fs::u8path(request->output);
   if (request->stub) {

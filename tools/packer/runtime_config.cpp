@@ -212,6 +212,21 @@ bool baseFallbackRisk(const RuntimeRule& rule, const AppRuntime& app) {
   return app.framework == RuntimeFramework::desktop && rule.framework == RuntimeFramework::desktop && rule.baseFallback;
 }
 
+std::string hostDisagreement(const RuntimeRule& rule, const AppRuntime& app) {
+  const std::string appText = "the application asks for " + std::string(frameworkName(app.framework)) + " " +
+                              app.versionText + " with roll-forward " + rollForwardName(app.rollForward);
+  if (app.rollForward == RollForward::disable) {
+    return appText + ": the host runs it on exactly that version, but the image is met by any later " +
+           std::to_string(rule.major) + ".x as well, and there the host refuses it";
+  }
+  const bool anyHigherMajor = app.rollForward == RollForward::major || app.rollForward == RollForward::latestMajor;
+  if (anyHigherMajor && rule.major == app.version.numbers.front()) {
+    return appText + ": the host also runs it on a higher major, but the image installs " +
+           std::to_string(rule.major) + ".x on a machine that has only a higher one";
+  }
+  return {};
+}
+
 const char* rollForwardName(RollForward policy) {
   switch (policy) {
     case RollForward::disable: return "Disable";

@@ -54,6 +54,14 @@ std::string ruleMismatch(const RuntimeRule& rule, const AppRuntime& app);
 // needs the Desktop framework: a desktop+base rule for a Desktop app.
 bool baseFallbackRisk(const RuntimeRule& rule, const AppRuntime& app);
 
+// Where the host and an image whose rule fits app (no ruleMismatch) still
+// decide differently, in a sentence; empty where they agree. A rule has no
+// form for "exactly this version" (Disable: the image accepts later patches
+// the host refuses) nor for "this major or a higher one" (Major and
+// LatestMajor with the app's own major: the image installs that major where
+// the host would run the app on a higher one).
+std::string hostDisagreement(const RuntimeRule& rule, const AppRuntime& app);
+
 const char* rollForwardName(RollForward policy);
 
 }  // namespace tenvik::packer

@@ -1,6 +1,7 @@
 #include "runtime_listing.h"
 
 #include "installer_check.h"
+#include "runtime/bundled_installer.h"
 #include "pack_error.h"
 #include "setup_image.h"
 
@@ -56,15 +57,41 @@ void printRuntimeText(const RuntimeListing& listing, std::ostream& out) {
     out << "bundled runtime installer: " << frameworkWord(installer.framework) << (installer.x64 ? " x64" : " x86")
         << ", version " << installer.version.value_or("unknown") << ", " << installer.size << " bytes\n";
   }
-  if (listing.settings) out << "progress window: " << (listing.settings->progressWindow ? "on" : "off") << "\n";
+  if (!listing.settings) return;
+  const ImageSettings& settings = *listing.settings;
+  const InstallSettings& install = settings.install;
+  out << "progress window: " << (settings.progressWindow ? "on" : "off") << "\n";
+  out << "download: " << downloadSettingText(install.download)
+      << (install.download.vendor ? " (the runtime vendor's own addresses)" : "") << "\n";
+  out << "product word: " << settingText(settings.product) << "\n";
+  out << "installer signer: "
+      << (install.installerSigner.empty() ? "none (not checked)" : settingText(install.installerSigner)) << "\n";
+  out << "installer wait: " << install.installerWaitSeconds << " s\n";
+  out << "download limit: " << install.downloadLimitSeconds << " s\n";
+  out << "run wait: " << settings.runWaitSeconds << " s\n";
+  out << "installer busy pause: " << install.installerBusyPauseMs << " ms\n";
 }
 
-void writeProgressWindowJson(const RuntimeListing& listing, JsonWriter& json) {
-  if (listing.settings) {
-    json.boolean(listing.settings->progressWindow);
-  } else {
-    json.null();
-  }
+void writeSettingsJson(const RuntimeListing& listing, JsonWriter& json) {
+  const ImageSettings* settings = listing.settings ? &*listing.settings : nullptr;
+  const auto text = [&](const char* key, const std::string& value) {
+    json.key(key);
+    settings ? json.string(value) : json.null();
+  };
+  const auto number = [&](const char* key, std::uint64_t value) {
+    json.key(key);
+    settings ? json.number(value) : json.null();
+  };
+  const ImageSettings shown = settings ? *settings : ImageSettings();
+  json.key("progressWindow");
+  settings ? json.boolean(shown.progressWindow) : json.null();
+  text("download", downloadSettingText(shown.install.download));
+  text("product", settingText(shown.product));
+  text("installerSigner", settingText(shown.install.installerSigner));
+  number("installerWait", shown.install.installerWaitSeconds);
+  number("downloadLimit", shown.install.downloadLimitSeconds);
+  number("runWait", shown.runWaitSeconds);
+  number("installerBusyPause", shown.install.installerBusyPauseMs);
 }
 
 void writeRuntimeJson(const RuntimeListing& listing, JsonWriter& json) {

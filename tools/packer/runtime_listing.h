@@ -9,7 +9,7 @@
 #include <string>
 
 #include "json_writer.h"
-#include "launcher/image_settings.h"
+#include "settings/image_settings.h"
 
 namespace tenvik::packer {
 
@@ -30,7 +30,8 @@ struct RuntimeListing {
 RuntimeListing runtimeListing(const std::map<std::uint32_t, std::string>& dataResources);
 
 // "runtime: desktop:10.0.0 (...)", one line per bundled installer, and
-// "progress window: on|off" when the settings can be read.
+// when the settings can be read "progress window: on|off" and a line for
+// each other setting ("download: vendor", "product word: Tenvik", ...).
 void printRuntimeText(const RuntimeListing& listing, std::ostream& out);
 
 // The value of "runtime": {"rule", "framework", "major", "lowest",
@@ -38,8 +39,10 @@ void printRuntimeText(const RuntimeListing& listing, std::ostream& out);
 // null when the settings cannot be read.
 void writeRuntimeJson(const RuntimeListing& listing, JsonWriter& json);
 
-// The value of "progressWindow": the image's setting, null when the settings
-// resource cannot be read.
-void writeProgressWindowJson(const RuntimeListing& listing, JsonWriter& json);
+// The settings after "runtime", each null when the settings resource cannot
+// be read: "progressWindow" (true/false), "download" ("vendor" or the base),
+// "product", "installerSigner" ("" when unchecked), "installerWait",
+// "downloadLimit", "runWait" (seconds), "installerBusyPause" (milliseconds).
+void writeSettingsJson(const RuntimeListing& listing, JsonWriter& json);
 
 }  // namespace tenvik::packer

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 #include "exit_codes.h"
 #include "installer_check.h"
-#include "launcher/image_settings.h"
+#include "runtime/bundled_installer.h"
+#include "settings/image_settings.h"
 #include "output_file.h"
 #include "pack_error.h"
 #include "payload_check.h"
@@ -127,7 +129,43 @@ RuntimeRule chosenRule(const RuntimeOptions& options, const RuntimeRule& kept, c
         << "this application needs " << frameworkName(RuntimeFramework::desktop) << "; --runtime "
         << formatRuntimeRule(ruleForApp(needs)) << " does not\n";
   }
+  const std::string disagreement = hostDisagreement(rule, needs);
+  if (!disagreement.empty()) err << "tenvik-pack: warning: " << disagreement << "\n";
   return rule;
+}
+
+// Whether text (a settings resource) has a line for key.
+bool hasSettingLine(std::string_view text, const std::string& key) {
+  const std::string start = key + "=";
+  for (std::size_t at = 0; at < text.size();) {
+    if (text.compare(at, start.size(), start) == 0) return true;
+    const std::size_t end = text.find('\n', at);
+    at = end == std::string_view::npos ? text.size() : end + 1;
+  }
+  return false;
+}
+
+// The settings text for a stub whose resource was stubText: the keys it had,
+// and those whose value is not the default. A stub made before a key existed
+// reads its resource whole and refuses a key it does not know, so a key is
+// added only when it must be, and then with a warning.
+std::string settingsForStub(const ImageSettings& settings, std::string_view stubText, std::ostream& err) {
+  const auto defaults = settingLines(ImageSettings());
+  std::string text;
+  const auto lines = settingLines(settings);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto& [key, value] = lines[i];
+    const bool had = hasSettingLine(stubText, key);
+    if (had || value != defaults[i].second) {
+      if (!had) {
+        err << "tenvik-pack: warning: the stub's settings have no " << key
+            << " line: a Setup.exe made before that setting existed refuses it and does nothing; stamp a stub of "
+               "this release\n";
+      }
+      text += key + "=" + value + "\n";
+    }
+  }
+  return text;
 }
 
 // Whether rule ever installs framework's runtime.
@@ -139,16 +177,17 @@ bool ruleInstalls(const RuntimeRule& rule, RuntimeFramework framework) {
 
 std::optional<std::vector<std::string>> takeRuntimeOptions(const std::vector<std::string>& arguments,
                                                            RuntimeOptions& options, std::string& problem) {
+  static const std::set<std::string> kTaken = {"--runtime",         "--runtime-installer", "--installer-signer",
+                                               "--progress-window", "--download",          "--installer-wait"};
   std::vector<std::string> rest;
-  bool signerGiven = false;
+  std::set<std::string> seen;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--") {
       rest.insert(rest.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
       break;
     }
-    if (argument != "--runtime" && argument != "--runtime-installer" && argument != "--installer-signer" &&
-        argument != "--progress-window") {
+    if (!kTaken.count(argument)) {
       rest.push_back(argument);
       continue;
     }
@@ -159,32 +198,42 @@ std::optional<std::vector<std::string>> takeRuntimeOptions(const std::vector<std
     const std::string& value = arguments[++i];
     if (argument == "--runtime-installer") {
       options.installers.push_back(value);
-    } else if (argument == "--progress-window") {
-      if (options.progressWindow) {
-        problem = "--progress-window is given twice";
-        return std::nullopt;
-      }
-      if (value != "on" && value != "off") {
-        problem = "--progress-window is on or off, not \"" + value + "\"";
-        return std::nullopt;
-      }
+      continue;
+    }
+    if (!seen.insert(argument).second) {
+      problem = argument + " is given twice";
+      return std::nullopt;
+    }
+    const auto refuse = [&](const std::string& why) {
+      problem = argument + " " + why + ", not \"" + value + "\"";
+      return std::nullopt;
+    };
+    if (argument == "--progress-window") {
+      if (value != "on" && value != "off") return refuse("is on or off");
       options.progressWindow = value == "on";
     } else if (argument == "--runtime") {
-      if (options.runtime) {
-        problem = "--runtime is given twice";
-        return std::nullopt;
-      }
       options.runtime = value;
-    } else {
-      if (signerGiven) {
-        problem = "--installer-signer is given twice";
-        return std::nullopt;
+    } else if (argument == "--download") {
+      if (!parseDownloadSetting(value)) {
+        return refuse("is vendor or a base https://host[:port] (http only for a test server)");
       }
-      signerGiven = true;
+      options.download = value;
+    } else if (argument == "--installer-wait") {
+      const std::optional<uint32_t> seconds = parseNumberSetting(value, 1, kLongestWaitSeconds);
+      if (!seconds) return refuse("is a whole number of seconds from 1 to 86400");
+      options.installerWait = seconds;
+    } else {
+      if (!parseSignerSetting(value)) return refuse("is a name of at most 256 characters without control characters");
       options.signer = value;
     }
   }
   return rest;
+}
+
+std::string productWordFor(const RuntimeOptions& options, const std::optional<std::string>& stub) {
+  if (options.product) return *options.product;
+  if (stub) return settingText(stubSettings(readDataResources(*stub)).product);
+  return settingText(ImageSettings().product);
 }
 
 RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub, const AppSource& app,
@@ -196,16 +245,23 @@ RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub
   settings.runtime = chosenRule(options, kept.runtime, app, err, stamp.origin);
   stamp.rule = formatRuntimeRule(settings.runtime);
   if (options.progressWindow) settings.progressWindow = *options.progressWindow;
+  if (options.download) settings.install.download = *parseDownloadSetting(*options.download);
+  if (options.product) settings.product = *parseProductSetting(*options.product);
+  if (options.signer) settings.install.installerSigner = *parseSignerSetting(*options.signer);
+  if (options.installerWait) settings.install.installerWaitSeconds = *options.installerWait;
   // Unchanged settings leave the stub's resource as it is, byte for byte.
   const auto present = data.find(kSettingsResourceId);
   const bool same = formatImageSettings(settings) == formatImageSettings(kept);
-  if (!same || (present == data.end() && (options.runtime || options.progressWindow))) {
-    stamp.resources[kSettingsResourceId] = formatImageSettings(settings);
+  if (!same || (present == data.end() && options.changesSettings())) {
+    stamp.resources[kSettingsResourceId] =
+        present == data.end() ? formatImageSettings(settings) : settingsForStub(settings, present->second, err);
   }
 
-  if (options.signer.empty() && !options.installers.empty()) {
-    err << "tenvik-pack: warning: --installer-signer is empty: bundled installers are not checked, here or at "
-           "run time, if the image was built without the check\n";
+  // Bundled installers must carry the signature the image will ask for.
+  const std::string signer = settingText(settings.install.installerSigner);
+  if (signer.empty() && !options.installers.empty()) {
+    err << "tenvik-pack: warning: the image's installer signer is empty: bundled installers are not checked, "
+           "here or at run time\n";
   }
   for (const std::string& argument : options.installers) {
     std::optional<InstallerIdentity> slot;
@@ -219,7 +275,7 @@ RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub
                       exitUsage);
     }
     const std::string bytes = readInputFile(fs::u8path(file));
-    const InstallerIdentity identity = checkInstaller(bytes, file, slot, options.signer);
+    const InstallerIdentity identity = checkInstaller(bytes, file, slot, signer);
     const std::uint32_t id = bundledInstallerId(identity.framework, identity.x64);
     if (!stamp.resources.emplace(id, bytes).second) {
       throw PackError("--runtime-installer: two installers for " + installerSlotText(identity), exitUsage);

@@ -15,23 +15,34 @@
 
 namespace tenvik::packer {
 
-inline constexpr const char* kDefaultInstallerSigner = "Microsoft Corporation";
-
+// The image settings a stamp may change; each one not given keeps the
+// stub's value. Values are checked as the program reads them
+// (settings/image_settings.h) when they are taken.
 struct RuntimeOptions {
   std::optional<std::string> runtime;     // --runtime: a rule or "from-app"
   std::vector<std::string> installers;    // --runtime-installer, in order: FILE or desktop:x64=FILE
-  std::string signer = kDefaultInstallerSigner;  // --installer-signer
+  std::optional<std::string> signer;      // --installer-signer, UTF-8; empty: no check
   std::optional<bool> progressWindow;    // --progress-window on|off
+  std::optional<std::string> download;    // --download vendor|URL
+  std::optional<uint32_t> installerWait;  // --installer-wait SECONDS
+  std::optional<std::string> product;     // --product-word WORD (read by the pack command's own reader)
+  // Whether any option that needs --stub was given (the product word also
+  // serves the path-length warnings without one).
   bool given() const {
-    return runtime || !installers.empty() || signer != kDefaultInstallerSigner || progressWindow;
+    return runtime || !installers.empty() || signer || progressWindow || download || installerWait;
+  }
+  bool changesSettings() const {
+    return runtime || signer || progressWindow || download || installerWait || product;
   }
 };
 
 // arguments without --runtime, --runtime-installer (repeatable),
-// --installer-signer and --progress-window, whose values go to options; "--"
-// ends the options as it does for the other reader. Nothing, with problem
-// set, for a missing value, a --progress-window other than on or off, or
-// --runtime, --installer-signer or --progress-window given twice.
+// --installer-signer, --progress-window, --download and --installer-wait,
+// whose values go to options; "--" ends the options as it does for the other
+// reader. Nothing, with problem set, for a missing value, a value the
+// program would refuse (a --progress-window other than on or off, a
+// malformed --download, --installer-signer or --installer-wait), or any of
+// them but --runtime-installer given twice.
 std::optional<std::vector<std::string>> takeRuntimeOptions(const std::vector<std::string>& arguments,
                                                            RuntimeOptions& options, std::string& problem);
 
@@ -60,5 +71,9 @@ struct RuntimeStamp {
 // sets the image's progress-window setting; without it the stub's stays.
 RuntimeStamp runtimeStamp(const RuntimeOptions& options, const std::string& stub, const AppSource& app,
                           std::ostream& err);
+
+// The product word the payload unpacks below: the one given, else the
+// stub's, else the default; for the path-length warnings.
+std::string productWordFor(const RuntimeOptions& options, const std::optional<std::string>& stub);
 
 }  // namespace tenvik::packer

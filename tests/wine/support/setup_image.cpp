@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "archive_writer.h"
 #include "bitmap_container.h"
@@ -92,6 +94,23 @@ void setDataResource(const std::wstring& exe, unsigned id, const std::string& by
   UpdateResourceW(update, RT_RCDATA, MAKEINTRESOURCEW(id), language, const_cast<char*>(bytes.data()),
                   static_cast<DWORD>(bytes.size()));
   if (!EndUpdateResourceW(update, FALSE)) throw std::runtime_error("EndUpdateResourceW failed");
+}
+
+void changeImageSettings(const std::wstring& exe, const std::function<void(ImageSettings&)>& change) {
+  std::optional<ImageSettings> settings = ImageSettings();
+  {
+    UniqueModule image(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!image) throw std::runtime_error("cannot load the image's resources");
+    if (HRSRC found = FindResourceW(image.get(), MAKEINTRESOURCEW(kSettingsResourceId), RT_RCDATA)) {
+      const HGLOBAL loaded = LoadResource(image.get(), found);
+      const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+      if (!bytes) throw std::runtime_error("cannot read the settings resource");
+      settings = parseImageSettings(std::string_view(bytes, SizeofResource(image.get(), found)));
+    }
+  }
+  if (!settings) throw std::runtime_error("the image's settings are malformed");
+  change(*settings);
+  setDataResource(exe, kSettingsResourceId, formatImageSettings(*settings));
 }
 
 std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries,

@@ -3,9 +3,12 @@
 // platform's own resource updater: any package, a hand-made container, or
 // none at all, without building the program again.
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "settings/image_settings.h"
 
 namespace tenvik::test {
 
@@ -22,7 +25,7 @@ std::string payloadResource(const std::string& payload);
 // dir\Setup.exe, a copy of the built program whose bitmap resource 102 holds
 // resourceBytes; when resourceBytes is null, the same program built without
 // any resource 102. original names another build of the program below the
-// build tree to copy instead (such as standins\SetupTls.exe).
+// build tree to copy instead (such as standins\SetupNet10.exe).
 std::wstring setupWithResource(const std::wstring& dir, const std::string* resourceBytes,
                                const std::wstring& original = L"");
 std::wstring setupWithPackage(const std::wstring& dir, const std::vector<PackageEntry>& entries,
@@ -33,5 +36,10 @@ std::wstring setupWithPackage(const std::wstring& dir, const std::vector<Package
 // the settings resource (103) and bundled installers (201 to 204). Throws
 // when the image cannot be updated.
 void setDataResource(const std::wstring& exe, unsigned id, const std::string& bytes);
+
+// Stamps exe (in place) with other settings, as tenvik-pack does: the
+// settings it carries (the defaults without a settings resource), changed by
+// change, written back whole. Throws when they cannot be read or written.
+void changeImageSettings(const std::wstring& exe, const std::function<void(ImageSettings&)>& change);
 
 }  // namespace tenvik::test

@@ -1,4 +1,4 @@
-#include "launcher/settings_resource.h"
+#include "settings/settings_resource.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 #pragma once
-// The image's settings resource (RT_RCDATA 103, launcher/image_settings.h),
+// The image's settings resource (RT_RCDATA 103, settings/image_settings.h),
 // read from the running program.
 
 #include <optional>
 
-#include "launcher/image_settings.h"
+#include "settings/image_settings.h"
 
 namespace tenvik {
 
