@@ -9,6 +9,10 @@
 #                         payload) instead of the one built here, e.g. one
 #                         built from an earlier commit; the stub size is
 #                         still this build's
+#     --before FILE       also measure this earlier Setup.exe (stamped alike)
+#                         in every round, next to the current one, so that
+#                         before and after meet the same load; the report
+#                         puts its figures beside the current ones
 #     --label TEXT        what this run measures, for the steps table
 #                         (default: the last commit's short hash)
 #
@@ -21,11 +25,17 @@
 #            its start and exits at once
 #   fair     floor_fair.exe: writes the payload out of its own resource, then
 #            inflates it, writes the files with large writes, deletes them
+#   fair_host  the fair floor that also starts the stand-in host as
+#            Setup.exe does and waits for it before it deletes the files
 #   fair_dlls  the fair floor that also loads and uses the system DLLs
 #            Setup.exe needs (user32, shell32, ole32, advapi32)
 #   write    floor_write.exe: inflates the package file, writes, deletes
 #   inflate  floor_inflate.exe: inflates the package file in 1 MiB reads
-# then separate memory runs (the peak working set, polled while the process
+# while a watcher on the Linux side (bench/phase_watch.py, inotify) notes
+# the phases of each timed run: work directory created, last entry written,
+# removal done (the host start is the stand-in's stamp); it also says
+# whether the 32-bit programs ran natively or under qemu. Then separate
+# memory runs (the peak working set, polled while the process
 # lives), and natively the portable extraction code against gzip -dc and
 # tar -xzf of the same content. Writes docs/benchmark.md, its chart
 # docs/benchmark-ratios.png (gnuplot) and appends one line per run to
@@ -38,7 +48,8 @@ memory_rounds=3
 native_rounds=5
 label=""
 setup_stub=""
-usage() { sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; }
+before_stub=""
+usage() { sed -n '2,40p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
@@ -46,6 +57,7 @@ while [ $# -gt 0 ]; do
     --native-rounds) native_rounds=$2; shift 2 ;;
     --label) label=$2; shift 2 ;;
     --setup) setup_stub=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+    --before) before_stub=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "bench.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -78,6 +90,7 @@ ninja -C "$native_build" -j2 portable_extract zlib_inflate >/dev/null
 packer=$win_build/host-tools/tenvik-pack
 [ -n "$setup_stub" ] || setup_stub=$win_build/Setup.exe
 [ -f "$setup_stub" ] || { say "no Setup.exe at $setup_stub"; exit 2; }
+[ -z "$before_stub" ] || [ -f "$before_stub" ] || { say "no Setup.exe at $before_stub"; exit 2; }
 
 # --- packages --------------------------------------------------------------
 for shape in release small; do
@@ -92,7 +105,9 @@ for shape in release small; do
     tar -C "$data/$shape" -cf - . | gzip -9 >"$data/$shape.tar.gz"
   fi
   "$packer" pack --payload "$data/$shape.bmp" --stub "$setup_stub" --output "$data/Setup-$shape.exe" >/dev/null
-  for floor in floor_fair floor_fair_dlls; do
+  [ -z "$before_stub" ] ||
+    "$packer" pack --payload "$data/$shape.bmp" --stub "$before_stub" --output "$data/Before-$shape.exe" >/dev/null
+  for floor in floor_fair floor_fair_dlls floor_fair_host; do
     "$packer" pack --payload "$data/$shape.bmp" --stub "$win_build/bench/$floor.exe" \
       --output "$data/$floor-$shape.exe" >/dev/null
   done
@@ -105,10 +120,24 @@ open(sys.argv[2], "wb").write(bitmap[14 + 44:14 + 44 + length])
 EOF
 done
 
+# --- how 32-bit programs run here ------------------------------------------
+# Wine's 32-bit half is made of i386 Linux programs. Where the kernel runs
+# them (the i386 loader starts), the figures are the machine's own; where it
+# does not, qemu's user emulation runs them and every Windows-side figure is
+# the emulator's, good for ratios within one run at most.
+if /lib/ld-linux.so.2 --version >/dev/null 2>&1 && ! grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
+  i386_mode="natively (the kernel runs i386 programs: /lib/ld-linux.so.2 starts)"
+else
+  i386_mode="under qemu-i386 user emulation (the kernel does not run i386 programs itself)"
+fi
+say "32-bit Windows programs run $i386_mode"
+
 # --- the prefix ------------------------------------------------------------
 export WINEPREFIX="$source_dir/$win_build/wineprefix" WINEDEBUG=-all
 unset DISPLAY
-prefix_down() { sh tests/harness/wine-prefix.sh down "$WINEPREFIX" || true; }
+watcher_pid=""
+stop_watcher() { [ -z "$watcher_pid" ] || kill "$watcher_pid" 2>/dev/null || true; watcher_pid=""; }
+prefix_down() { stop_watcher; sh tests/harness/wine-prefix.sh down "$WINEPREFIX" || true; }
 trap prefix_down EXIT
 say "making the Wine prefix"
 sh tests/harness/wine-prefix.sh up "$WINEPREFIX"
@@ -121,7 +150,8 @@ cp "$win_build/bench/bench_host.exe" "$bench_dir/dotnet/dotnet.exe"
 cp "$win_build/bench/floor_fair.exe" "$bench_dir/floor_empty.exe"
 cp "$win_build/bench/floor_fair_dlls.exe" "$bench_dir/floor_empty_dlls.exe"
 for shape in release small; do
-  cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/floor_fair_dlls-$shape.exe" \
+  [ -z "$before_stub" ] || cp "$data/Before-$shape.exe" "$bench_dir/"
+  cp "$data/Setup-$shape.exe" "$data/floor_fair-$shape.exe" "$data/floor_fair_dlls-$shape.exe" "$data/floor_fair_host-$shape.exe" \
     "$data/$shape.package" "$bench_dir/"
 done
 # The runtime as its installer registers it: the 32-bit reg tool's
@@ -142,8 +172,10 @@ floor_dir='C:\ProgramData\TenvikFloor\Setup.tmp'
 command_of() {  # program package -> the Windows command line to run
   case "$1" in
     setup) echo "C:\\bench\\Setup-$2.exe" ;;
+    before) echo "C:\\bench\\Before-$2.exe" ;;
     fair) echo "C:\\bench\\floor_fair-$2.exe $floor_dir" ;;
     fair_dlls) echo "C:\\bench\\floor_fair_dlls-$2.exe $floor_dir" ;;
+    fair_host) echo "C:\\bench\\floor_fair_host-$2.exe $floor_dir C:\\bench\\dotnet\\dotnet.exe" ;;
     write) echo "C:\\bench\\floor_write.exe C:\\bench\\$2.package $floor_dir" ;;
     inflate) echo "C:\\bench\\floor_inflate.exe C:\\bench\\$2.package" ;;
     stub) echo "C:\\bench\\SetupStub.exe" ;;
@@ -167,14 +199,29 @@ run_one check 0 setup release
 awk -F'\t' 'NR == 2 && ($9 != 0 || $6 < 0) { exit 1 }' "$raw" ||
   { say "Setup.exe did not start the stand-in host: $(tail -n 1 "$raw")"; exit 1; }
 
+# The phases of every timed run, seen from the Linux side: the work
+# directory's creation, each file closed after writing, the directory's
+# removal (bench/phase_watch.py). The programs themselves are the ones
+# released; the watcher reads the kernel's file events.
+phases=$results/phases.tsv
+: >"$phases"
+python3 bench/phase_watch.py "$phases" "$bench_dir" "$WINEPREFIX/drive_c/ProgramData" Tenvik TenvikFloor &
+watcher_pid=$!
+until grep -qs ready "$phases"; do sleep 0.1; done
+
 say "timed runs: warm-up + $rounds rounds"
 for round in $(seq 0 "$rounds"); do
   # Setup.exe and the fair floor run next to each other, so their ratio
   # compares two runs under the same load; which goes first alternates. The
   # inflate-only floor opens each package's group: the first run after the
   # other package's runs is often slower, whichever program it is.
-  if [ $((round % 2)) -eq 0 ]; then order="inflate setup fair fair_dlls write"
-  else order="inflate fair setup fair_dlls write"; fi
+  if [ $((round % 2)) -eq 0 ]; then order="inflate setup fair fair_host fair_dlls write"
+  else order="inflate fair_host fair setup fair_dlls write"; fi
+  # The earlier Setup.exe right after the pair, or right before it.
+  if [ -n "$before_stub" ]; then
+    if [ $((round % 4)) -lt 2 ]; then order="inflate before ${order#inflate }"
+    else order="${order% fair_dlls write} before fair_dlls write"; fi
+  fi
   for package in release small; do
     for program in $order; do
       sync  # every run starts without the previous one's writes pending
@@ -183,10 +230,13 @@ for round in $(seq 0 "$rounds"); do
   done
 done
 
+stop_watcher
+
 say "memory runs: $memory_rounds rounds"
 for round in $(seq 1 "$memory_rounds"); do
   for package in release small; do
     run_one memory "$round" setup "$package" --memory
+    [ -z "$before_stub" ] || run_one memory "$round" before "$package" --memory
     run_one memory "$round" fair "$package" --memory
   done
   run_one memory "$round" stub none --memory
@@ -247,6 +297,7 @@ sizes=$results/sizes.tsv
     printf '%s_resource\t%s\n' "$shape" "$(($(stat -c %s "$data/$shape.bmp") - 14))"
     printf '%s_setup\t%s\n' "$shape" "$(stat -c %s "$data/Setup-$shape.exe")"
   done
+  [ -z "$before_stub" ] || printf 'before_stub\t%s\n' "$(stat -c %s "$before_stub")"
   printf 'linux_vmhwm_kb\t%s\n' "$(cat "$results/linux_vmhwm.txt")"
   for exe in Setup-release floor_fair-release; do
     printf '%s_rsrc_lazy\t%s\n' "$exe" "$(python3 bench/pe_sections.py --resource-lazy "$data/$exe.exe")"
@@ -260,7 +311,7 @@ uptime_after=$(uptime)
 elapsed=$(($(date +%s) - started))
 python3 bench/report.py --raw "$raw" --native "$native" --sizes "$sizes" --label "$label" \
   --load-before "$load_before" --load-after "$load_after" --uptime-before "$uptime_before" \
-  --uptime-after "$uptime_after" --elapsed "$elapsed" --rounds "$rounds" \
+  --uptime-after "$uptime_after" --elapsed "$elapsed" --rounds "$rounds" --phases "$phases" --i386 "$i386_mode" \
   --commit "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD -- . ':!docs' 2>/dev/null || echo '+changes')" \
   --report docs/benchmark.md --chart docs/benchmark-ratios.png --steps docs/benchmark-steps.tsv \
   --work "$results"
