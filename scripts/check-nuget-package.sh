@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Tenvik.Setup NuGet package, used as a developer uses it:
 #   1. scripts/release.sh makes it (--reuse: take build/release/dist as it
-#      is); SHA256SUMS lists it; its layout is as the README says, and the
-#      README's property table names exactly the targets' properties;
+#      is); SHA256SUMS lists it; its layout is as docs/nuget-package.md
+#      says, and that page's property table names exactly the targets'
+#      properties;
 #   2. the console project of tests/nuget/ references it from a local folder
 #      feed and `dotnet publish -c Release -r win-x64 --self-contained false`
 #      writes bin/.../win-x64/SetupConsole-Setup.exe, whose `list --json`
@@ -53,13 +54,16 @@ grep -q '<developmentDependency>true</developmentDependency>' "$work/unpacked/Te
   grep -q '"download":"vendor"' || fail "the package's stub does not download from the runtime vendor"
 cmp -s "$work/unpacked/tools/Setup.exe" "build/release/stage/tenvik-setup-$version-linux-x64/Setup.exe" ||
   fail "the package's stub is not the release archives' stub"
-# The README's property table and the targets file name the same properties.
+# The package page's property table and the targets file name the same
+# properties.
 targets=nuget/build/Tenvik.Setup.targets
+page=docs/nuget-package.md
 in_targets=$(grep -o '\bTenvikSetup[A-Z][A-Za-z]*' "$targets" | sort -u)
-in_readme=$(sed -n '/^### The targets.* properties/,/^### /p' README.md | grep -o '^| `TenvikSetup[A-Za-z]*`' |
+in_page=$(sed -n '/^## The targets.* properties/,/^## /p' "$page" | grep -o '^| `TenvikSetup[A-Za-z]*`' |
   tr -d '|` ' | sort -u)
-[ "$in_targets" = "$in_readme" ] ||
-  fail "the README's property table and $targets differ: $(diff <(echo "$in_readme") <(echo "$in_targets") | grep '^[<>]' | tr '\n' ' ')"
+[ -n "$in_page" ] || fail "$page has no property table under \"## The targets' properties\""
+[ "$in_targets" = "$in_page" ] ||
+  fail "the property table of $page and $targets differ: $(diff <(echo "$in_page") <(echo "$in_targets") | grep '^[<>]' | tr '\n' ' ')"
 
 # A feed of its own and a packages folder of its own, so that this package,
 # not an older one of the same version, is restored; everything else comes
@@ -182,4 +186,4 @@ grep -qx "framework=.NET $runtime_version" "$report" || fail "the application di
 grep -qx 'args=--silent|--report|C:\\app-report.txt|--exit|7' "$report" || fail "the application got other arguments: $(cat "$report")"
 grep -qix 'directory=C:\\ProgramData\\Acme\\Setup.tmp\\*' "$report" || fail "the application ran elsewhere: $(cat "$report")"
 [ "$code" = 7 ] || fail "Setup.exe ended with $code, not the application's 7"
-echo "check-nuget-package: dotnet publish made the Setup.exe the README describes; under Wine it installed the runtime and ran the application on .NET $runtime_version"
+echo "check-nuget-package: dotnet publish made the Setup.exe docs/nuget-package.md describes; under Wine it installed the runtime and ran the application on .NET $runtime_version"

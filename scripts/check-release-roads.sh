@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds Setup.exe along each road the README shows a release engineer, so a
+# Builds Setup.exe along each road docs/release.md shows a release engineer, so a
 # road that breaks fails the test run:
 #   1. TENVIK_APP_DIR: the build packs a published folder itself, and signs
 #      the result (TENVIK_SIGN_PKCS12, here with a throwaway certificate);
 #   2. TENVIK_PAYLOAD: a payload bitmap made beforehand with the standalone packer;
-#   3. the .deb that CPack makes of road 1, unpacked, and its tenvik-pack
+#   3. the .deb that CPack makes of the first, unpacked, and its tenvik-pack
 #      stamping the folder into its stub Setup.exe.
 # Every Setup.exe must carry the same package. Build trees: build/roads/.
 set -euo pipefail

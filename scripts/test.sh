@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs every test: the portable code natively under AddressSanitizer and
-# UBSan, short runs of its libFuzzer targets, then the Windows build under
-# Wine (unit tests of the Win32 edge and end-to-end runs of Setup.exe against
-# a loopback download server; a skipped suite fails the run), the packer's
-# test against that Setup.exe, then builds Setup.exe along every road the
-# README shows (folder, ready payload, signing, the .deb and its stub), and
-# tests the Windows release tool, the release archives and the NuGet
-# package with the SDK's dotnet publish. Installs what it needs first. Build
-# trees: build/native, build/fuzz, build/windows, build/roads,
+# UBSan, the README's and the manual's links and references, short runs of
+# its libFuzzer targets, then the Windows build under Wine (unit tests of the
+# Win32 edge and end-to-end runs of Setup.exe against a loopback download
+# server; a skipped suite fails the run), the packer's test against that
+# Setup.exe, then builds Setup.exe along every road the README and
+# docs/release.md show (folder, ready payload, signing, the .deb and its
+# stub), and tests the Windows release tool, the release archives and the
+# NuGet package with the SDK's dotnet publish. Installs what it needs first.
+# Build trees: build/native, build/fuzz, build/windows, build/roads,
 # build/win64-tools, build/release, build/nuget-check, build/nuget-wine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,12 @@ echo "== native tests (ASan + UBSan)"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTENVIK_SANITIZE=ON >/dev/null &&
   cmake --build build/native -j"$jobs" &&
   ctest --test-dir build/native --output-on-failure -j"$jobs" || failed=1
+
+# The README and the manual in docs/: every relative link resolves, and the
+# packer's options and the build settings are documented. Uses the packer the
+# native build just made.
+echo "== docs"
+bash scripts/check-docs.sh build/native/tools/packer/tenvik-pack || failed=1
 
 # Each libFuzzer target for a short, bounded time on a copy of its seed corpus
 # (scripts/fuzz.sh runs them for longer). Its own clang build tree.
@@ -55,7 +62,7 @@ if ! grep -q '^\[  PASSED  \] 1 test' build/native/stamp-built.log || grep -q '\
   failed=1
 fi
 
-echo "== release roads: Setup.exe built each way the README shows"
+echo "== release roads: Setup.exe built each way the README and docs/release.md show"
 bash scripts/check-release-roads.sh || failed=1
 
 # tenvik-pack.exe for 64-bit Windows under 64-bit Wine, against the Linux

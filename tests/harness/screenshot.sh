@@ -1,6 +1,6 @@
 #!/bin/sh
 # Takes a picture of part of an X display, for the progress window's
-# screenshots in the README: the test that shows each state calls it.
+# screenshots in docs/progress-window.md: the test that shows each state calls it.
 #   screenshot.sh DISPLAY GEOMETRY OUT.png
 # GEOMETRY is WIDTHxHEIGHT+X+Y on the display. The file appears whole or not
 # at all (written beside it, then renamed). Needs ImageMagick's import.
