@@ -44,7 +44,7 @@ cp "$nupkg" "$work/feed/"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$nupkg" "$work/unpacked"
 for file in build/Tenvik.Setup.props build/Tenvik.Setup.targets buildTransitive/Tenvik.Setup.props \
     buildTransitive/Tenvik.Setup.targets tools/linux-x64/tenvik-pack tools/win-x64/tenvik-pack.exe tools/Setup.exe \
-    README.md THIRD-PARTY-NOTICES.txt LICENSES/zlib.txt; do
+    README.md docs/packer.md THIRD-PARTY-NOTICES.txt LICENSES/zlib.txt; do
   [ -f "$work/unpacked/$file" ] || fail "the package lacks $file"
 done
 [ ! -e "$work/unpacked/lib" ] && [ ! -e "$work/unpacked/contentFiles" ] || fail "the package reaches the application's output"

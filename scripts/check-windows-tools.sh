@@ -67,7 +67,7 @@ tar -xzf build/release/dist/tenvik-setup-*-linux-x64.tar.gz -C "$work/unpacked"
 winpack=$(echo "$work"/unpacked/tenvik-setup-*-win-x64)
 linuxpack=$(echo "$work"/unpacked/tenvik-setup-*-linux-x64)
 for f in "$winpack/tenvik-pack.exe" "$winpack/Setup.exe" "$linuxpack/tenvik-pack" "$linuxpack/Setup.exe" \
-         "$winpack/README.md" "$winpack/LICENSES/zlib.txt" "$linuxpack/THIRD-PARTY-NOTICES.txt"; do
+         "$winpack/README.md" "$linuxpack/docs/packer.md" "$winpack/LICENSES/zlib.txt" "$linuxpack/THIRD-PARTY-NOTICES.txt"; do
   [ -f "$f" ] || fail "the archives lack ${f#$work/unpacked/}"
 done
 [ -x "$linuxpack/tenvik-pack" ] || fail "tenvik-pack in the tar archive is not executable"

@@ -2,7 +2,7 @@
 # Packs Tenvik.Setup.<version>.nupkg with the SDK's own `dotnet pack`:
 #   scripts/nuget-pack.sh STAGE VERSION OUTDIR
 # STAGE holds what the package carries besides nuget/ (tools/linux-x64/,
-# tools/win-x64/, tools/Setup.exe, README.md, THIRD-PARTY-NOTICES.txt,
+# tools/win-x64/, tools/Setup.exe, README.md, docs/, THIRD-PARTY-NOTICES.txt,
 # LICENSES/); nuget/ is copied into it and packed there, so that no build
 # output lands in the sources. Every file's time is SOURCE_DATE_EPOCH, which
 # the package's entries take; what pack itself writes is not reproducible

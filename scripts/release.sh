@@ -47,12 +47,13 @@ rm -rf "$dist" "$release/stage"
 mkdir -p "$dist" "$release/stage"
 cp "$release/stub"/tenvik-setup_*.deb "$dist/"
 
-# The documents both archives carry: the README and the licences of what the
-# programs contain.
+# The documents both archives carry: the README with the manual its links
+# lead into, and the licences of what the programs contain.
 documents() {
   local dir=$1
   mkdir -p "$dir/LICENSES"
   cp README.md "$dir/README.md"
+  cp -R docs "$dir/docs"
   cp /usr/share/doc/zlib1g/copyright "$dir/LICENSES/zlib.txt"
   cp /usr/share/doc/mingw-w64-common/copyright "$dir/LICENSES/mingw-w64-runtime.txt"
   cp /usr/share/doc/gcc-mingw-w64-base/copyright "$dir/LICENSES/gcc-runtime.txt"
