@@ -16,7 +16,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 libwine:i386
-  clang libclang-rt-dev osslsigncode openssl libssl-dev nlohmann-json3-dev gnuplot-nox imagemagick
+  clang libclang-rt-dev osslsigncode openssl libssl-dev nlohmann-json3-dev gnuplot-nox imagemagick ccache
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
