@@ -4,9 +4,11 @@
 
 namespace tenvik {
 
+// Filled from the image's install settings (runtime/install_settings.h),
+// whose defaults are the only ones.
 struct InstallerBounds {
-  uint32_t busyPauseMs = 30000;  // before a run again after 1618
-  uint32_t waitMs = 3600000;     // the most the whole installation is waited for
+  uint32_t busyPauseMs;  // before a run again after 1618
+  uint32_t waitMs;       // the most the whole installation is waited for
 };
 
 // Runs the runtime installer at path with arguments in directory and waits

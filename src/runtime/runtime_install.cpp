@@ -31,10 +31,7 @@ bool acceptable(HANDLE heldFile, const std::wstring& path, const std::wstring& r
 }
 
 InstallerBounds installerBounds(const InstallSettings& settings) {
-  InstallerBounds bounds;
-  bounds.busyPauseMs = settings.installerBusyPauseMs;
-  bounds.waitMs = limitMilliseconds(settings.installerWaitSeconds);
-  return bounds;
+  return {settings.installerBusyPauseMs, limitMilliseconds(settings.installerWaitSeconds)};
 }
 
 // Writes, checks and runs the installer in folder, held by the caller.
