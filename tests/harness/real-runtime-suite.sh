@@ -70,11 +70,11 @@ report_value() { sed -n "s/^$2=//p" "$1" | tr -d '\r' | head -n 1; }
 app6=$(publish net6 "$source_dir/samples/app") || { fail "dotnet publish of samples/app"; exit 1; }
 app10=$(publish net10 "$source_dir/samples/app-net10") || { fail "dotnet publish of samples/app-net10"; exit 1; }
 app10x86=$(publish net10-x86 "$source_dir/samples/app-net10" -r win-x86) || { fail "dotnet publish for win-x86"; exit 1; }
-for spec in x64:desktop:6 x64:desktop:10 x64:desktop:8 x86:desktop:10; do
-  staged=$work/staged/${spec#x64:}
+for layout_case in x64:desktop:6 x64:desktop:10 x64:desktop:8 x86:desktop:10; do
+  staged=$work/staged/${layout_case#x64:}
   staged=${staged//:/-}
   if [ ! -f "$staged/dotnet.exe" ]; then
-    bash "$layout" --arch "${spec%%:*}" layout "$staged" "${spec#*:}" || { fail "laying out $spec (packs restored?)"; exit 1; }
+    bash "$layout" --arch "${layout_case%%:*}" layout "$staged" "${layout_case#*:}" || { fail "laying out $layout_case (packs restored?)"; exit 1; }
   fi
 done
 winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
@@ -176,12 +176,12 @@ matrix_app() {  # matrix_app NAME VERSION [ROLLFORWARD]
 }
 mkdir -p "$work/matrix"
 apps=()
-for spec in "asks-10.0.0 10.0.0" "asks-10.0.16 10.0.16" "disable 10.0.0 Disable" "disable-10.0.15 10.0.15 Disable" \
+for matrix_case in "asks-10.0.0 10.0.0" "asks-10.0.16 10.0.16" "disable 10.0.0 Disable" "disable-10.0.15 10.0.15 Disable" \
             "latest-patch 10.0.0 LatestPatch" "minor 10.0.0 Minor" "latest-minor 10.0.0 LatestMinor" \
             "major 10.0.0 Major" "latest-major 10.0.0 LatestMajor" "major-from-9 9.0.0 Major" \
             "latest-major-from-9 9.0.0 LatestMajor"; do
   # shellcheck disable=SC2086
-  set -- $spec
+  set -- $matrix_case
   if matrix_app "$@"; then apps+=("$1"); else
     fail "the packer refused $1: $(tail -n 1 "$work/matrix/$1.exe.log")"
   fi

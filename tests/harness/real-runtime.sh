@@ -4,16 +4,16 @@
 #
 #   real-runtime.sh [--arch x86] ACTION ...   (default x64)
 #
-#   real-runtime.sh restore SPEC...          restore the packs into the NuGet cache
-#   real-runtime.sh layout DIR SPEC...       lay out DIR (a "dotnet" folder)
+#   real-runtime.sh restore RUNTIME...       restore the packs into the NuGet cache
+#   real-runtime.sh layout DIR RUNTIME...    lay out DIR (a "dotnet" folder)
 #   real-runtime.sh register PREFIX DIR      register what DIR holds in PREFIX
-#   real-runtime.sh install PREFIX SPEC...   layout into PREFIX's
+#   real-runtime.sh install PREFIX RUNTIME... layout into PREFIX's
 #                                            C:\Program Files\dotnet, then register
-#   real-runtime.sh version SPEC             the version a SPEC stands for
+#   real-runtime.sh version RUNTIME          the version a RUNTIME stands for
 #   real-runtime.sh env                      print "unset" lines for the Linux
 #                                            side's DOTNET_* variables (eval it)
 #
-# SPEC is FRAMEWORK:MAJOR or FRAMEWORK:VERSION, FRAMEWORK base
+# RUNTIME is FRAMEWORK:MAJOR or FRAMEWORK:VERSION, FRAMEWORK base
 # (Microsoft.NETCore.App) or desktop (Microsoft.WindowsDesktop.App, which
 # brings the base runtime along, as the vendor's Desktop installer does):
 # base:10, desktop:6, base:8.0.34. A major means the version pinned below.
@@ -84,7 +84,7 @@ pinned() {  # pinned FRAMEWORK MAJOR
   esac
 }
 
-version_of() {  # version_of SPEC
+version_of() {  # version_of RUNTIME
   local framework=${1%%:*} version=${1#*:}
   case "$framework" in base | desktop) ;; *) code=2 die "unknown framework in '$1' (base or desktop)" ;; esac
   if [[ $version =~ ^[0-9]+$ ]]; then pinned "$framework" "$version"
@@ -92,10 +92,10 @@ version_of() {  # version_of SPEC
   else code=2 die "cannot read '$1' (FRAMEWORK:MAJOR or FRAMEWORK:VERSION)"; fi
 }
 
-# The packs a SPEC needs, as "PackageId Version" lines: a Desktop runtime
+# The packs a RUNTIME needs, as "PackageId Version" lines: a Desktop runtime
 # brings the base runtime of its major (the pinned one when it has its own
 # version, else the same version).
-packs_of() {  # packs_of SPEC
+packs_of() {  # packs_of RUNTIME
   local framework=${1%%:*} version
   version=$(version_of "$1")
   if [ "$framework" = desktop ]; then
@@ -113,10 +113,10 @@ pack_dir() {  # pack_dir PackageId Version
   echo "$packages/$(echo "$1" | tr 'A-Z' 'a-z')/$2"
 }
 
-restore() {  # restore SPEC...
-  local wanted=() spec line missing=()
-  for spec in "$@"; do
-    while read -r line; do wanted+=("$line"); done < <(packs_of "$spec")
+restore() {  # restore RUNTIME...
+  local wanted=() runtime line missing=()
+  for runtime in "$@"; do
+    while read -r line; do wanted+=("$line"); done < <(packs_of "$runtime")
   done
   for line in "${wanted[@]}"; do
     # shellcheck disable=SC2086
@@ -167,13 +167,13 @@ copy_framework() {  # copy_framework PACKDIR NAME VERSION DIR
   rm -f "$to/hostfxr.dll"  # the host resolver lives in host\fxr, not in a framework
 }
 
-layout() {  # layout DIR SPEC...
-  local dir=$1 spec id version
+layout() {  # layout DIR RUNTIME...
+  local dir=$1 runtime id version
   shift
   restore "$@"
   mkdir -p "$dir"
   cp "$(muxer)" "$dir/dotnet.exe"
-  for spec in "$@"; do
+  for runtime in "$@"; do
     while read -r id version; do
       case "$id" in
         "$desktop_name".*) copy_framework "$(pack_dir "$id" "$version")" "$desktop_name" "$version" "$dir" ;;
@@ -183,7 +183,7 @@ layout() {  # layout DIR SPEC...
           cp "$(pack_dir "$id" "$version")/runtimes/win-$arch/native/hostfxr.dll" "$dir/host/fxr/$version/"
           ;;
       esac
-    done < <(packs_of "$spec")
+    done < <(packs_of "$runtime")
   done
 }
 
@@ -223,16 +223,16 @@ fi
 action=${1:-}
 [ $# -gt 0 ] && shift
 case "$action" in
-  restore) [ $# -ge 1 ] || code=2 die "restore SPEC..."; restore "$@" ;;
-  layout) [ $# -ge 2 ] || code=2 die "layout DIR SPEC..."; layout "$@" ;;
+  restore) [ $# -ge 1 ] || code=2 die "restore RUNTIME..."; restore "$@" ;;
+  layout) [ $# -ge 2 ] || code=2 die "layout DIR RUNTIME..."; layout "$@" ;;
   register) [ $# -eq 2 ] || code=2 die "register PREFIX DIR"; register "$@" ;;
   install)
-    [ $# -ge 2 ] || code=2 die "install PREFIX SPEC..."
+    [ $# -ge 2 ] || code=2 die "install PREFIX RUNTIME..."
     prefix=$1; shift
     layout "$prefix/drive_c/Program Files/dotnet" "$@"
     register "$prefix" "$prefix/drive_c/Program Files/dotnet"
     ;;
-  version) [ $# -eq 1 ] || code=2 die "version SPEC"; version_of "$1" ;;
+  version) [ $# -eq 1 ] || code=2 die "version RUNTIME"; version_of "$1" ;;
   env) env | sed -n 's/^\(DOTNET_[A-Za-z0-9_]*\)=.*/unset \1/p' ;;
   *) sed -n '2,58p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac
